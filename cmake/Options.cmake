@@ -1,0 +1,17 @@
+# Compile options shared by every target of the project.
+add_library(spiralux_options INTERFACE)
+target_compile_options(spiralux_options INTERFACE
+  -Wall -Wextra -Wno-unused-parameter)
+target_include_directories(spiralux_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+if(SPIRALUX_SANITIZE)
+  set(san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_compile_options(spiralux_options INTERFACE ${san})
+  target_link_options(spiralux_options INTERFACE ${san})
+endif()
+
+if(WIN32)
+  # A clean Windows has no mingw runtime DLLs: link everything in.
+  target_link_options(spiralux_options INTERFACE -static -static-libgcc -static-libstdc++)
+  target_compile_definitions(spiralux_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
+endif()

@@ -1,0 +1,273 @@
+// Tracked memory, byte and number routines, tracked text files.
+#include "runtime/Basic.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/Errors.h"
+
+MemEntry MemTable[MemTableSize];
+
+namespace {
+
+int32_t memCount = 0;
+int32_t memPeak = 0;
+
+void* ReadOwner(const void* owner) {
+  void* p;
+  std::memcpy(&p, owner, sizeof p);
+  return p;
+}
+
+void WriteOwner(void* owner, void* p) { std::memcpy(owner, &p, sizeof p); }
+
+std::string BlockName(const std::string& name, int32_t position, int32_t tag) {
+  if (!name.empty()) return "C:" + name + ":" + FormatNumber(tag, 100);
+  return "C:Handle #" + FormatNumber(position, 0) + ":" + FormatNumber(tag, 100);
+}
+
+// size x 1.05, rounded half to even, then up to a multiple of 4; -1 when the
+// request is not a valid size.
+int64_t AdjustedSize(int32_t size) {
+  int64_t t = int64_t(size) * 21;
+  int64_t q = t / 20, r = t % 20;
+  if (r < 0) {  // floor division
+    q -= 1;
+    r += 20;
+  }
+  int64_t rounded = (r > 10 || (r == 10 && (q & 1))) ? q + 1 : q;
+  if (rounded + 3 > INT32_MAX) return -1;
+  int64_t adjusted = ((rounded + 3) / 4) * 4;
+  return adjusted <= 0 ? -1 : adjusted;
+}
+
+int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::string& name) {
+  int64_t adjusted = AdjustedSize(size);
+  if (adjusted < 0) return MemBadSize;
+  int32_t pos = MemFindAt(owner, ByBlockAndOwner);
+  if (pos == NotFound) {
+    void* block = std::malloc(size_t(adjusted));
+    if (!block) return MemAllocFailed;
+    WriteOwner(owner, block);
+    if (memCount == MemTableSize) return MemTableFull;
+    MemEntry& e = MemTable[memCount];
+    e.Block = block;
+    e.Owner = owner;
+    e.Size = int32_t(adjusted);
+    e.Name = BlockName(name, memCount, tag);
+    ++memCount;
+    if (memCount > memPeak) memPeak = memCount;
+    return 0;
+  }
+  void* block = std::realloc(MemTable[pos].Block, size_t(adjusted));
+  if (!block) return MemReallocFailed;
+  WriteOwner(owner, block);
+  MemEntry& e = MemTable[pos];
+  e.Block = block;
+  e.Owner = owner;
+  e.Size = int32_t(adjusted);
+  e.Name = BlockName(name, pos, tag);
+  return 0;
+}
+
+}  // namespace
+
+int32_t MemCount() { return memCount; }
+int32_t MemPeak() { return memPeak; }
+
+int32_t MemFindAt(const void* owner, MemFindMode mode) {
+  void* block = ReadOwner(owner);
+  for (int32_t i = 0; i < memCount; ++i) {
+    if (MemTable[i].Block != block) continue;
+    if (mode == ByBlock || MemTable[i].Owner == owner) return i;
+  }
+  return NotFound;
+}
+
+int32_t MemAllocAt(void* owner, int32_t size, int32_t tag, const std::string& name) {
+  int32_t result = AllocateOrResize(owner, size, tag, name);
+  MonSetError(5, result);
+  return result;
+}
+
+void MemFreeAt(void* owner) {
+  MonWarn(0, 0);
+  int32_t pos = MemFindAt(owner, ByBlock);
+  if (pos == NotFound) return;
+  // The C heap reports no failure on release, so the (5, 4) warning of a
+  // failed release cannot arise here.
+  std::free(MemTable[pos].Block);
+  int32_t last = memCount - 1;
+  if (pos != last) {
+    MemTable[pos].Block = MemTable[last].Block;
+    MemTable[pos].Owner = MemTable[last].Owner;
+    MemTable[pos].Size = MemTable[last].Size;
+    MemTable[pos].Name.swap(MemTable[last].Name);
+  }
+  MemTable[last].Name.clear();
+  memCount = last;
+  WriteOwner(owner, nullptr);
+}
+
+void MemSwapAt(void* a, void* b) {
+  MonRun([&] {
+    int32_t i = MemFindAt(a, ByBlock), j = MemFindAt(b, ByBlock);
+    if (i == NotFound || j == NotFound) {
+      MonSetError(5, 2);
+      return;
+    }
+    std::swap(MemTable[i].Block, MemTable[j].Block);
+    std::swap(MemTable[i].Size, MemTable[j].Size);
+  });
+}
+
+void MemFreeAbove(int32_t mark) {
+  for (int32_t i = memCount - 1; i >= mark && i >= 0; --i) {
+    void* block = MemTable[i].Block;
+    MemFree(block);
+  }
+}
+
+// ------------------------------------------------------ bytes and numbers
+
+void FillBytes(void* dest, int32_t count, uint8_t value) {
+  if (count > 0) std::memset(dest, value, size_t(count));
+}
+
+void MoveBytes(const void* source, void* dest, int32_t count) {
+  if (count >= 1 && source != dest) std::memmove(dest, source, size_t(count));
+}
+
+void SwapBytes(void* a, void* b, int32_t count) {
+  auto* x = static_cast<uint8_t*>(a);
+  auto* y = static_cast<uint8_t*>(b);
+  for (int32_t i = 0; i < count; ++i) std::swap(x[i], y[i]);
+}
+
+int32_t Clamp(int32_t value, int32_t low, int32_t high) {
+  if (value > high) value = high;
+  if (value < low) value = low;
+  return value;
+}
+
+bool HasBits(int32_t value, int32_t mask) { return (value & mask) != 0; }
+
+std::string FormatNumber(int32_t value, int32_t mode) {
+  char digits[16];
+  int n = std::snprintf(digits, sizeof digits, "%u", unsigned(uint32_t(value)));
+  std::string text(digits, size_t(n));
+  size_t width = 0;
+  char pad = ' ';
+  if (mode >= 200) {
+    width = size_t(mode - 200);
+    pad = '0';
+  } else if (mode >= 100) {
+    for (int i = n - 3; i > 0; i -= 3) text.insert(size_t(i), 1, ',');
+    width = size_t(mode - 100);
+  } else if (mode > 0) {
+    width = size_t(mode);
+  }
+  if (text.size() < width) text.insert(0, width - text.size(), pad);
+  return text;
+}
+
+// ------------------------------------------------------ tracked text files
+
+namespace {
+
+struct FileEntry {
+  int32_t Id;
+  std::string FileName;
+  std::FILE* Handle;
+};
+
+FileEntry fileTable[FileTableSize];
+int32_t fileCount = 0;
+int32_t nextFileId = 1;
+
+int32_t FileFind(int32_t id) {
+  for (int32_t i = 0; i < fileCount; ++i)
+    if (fileTable[i].Id == id) return i;
+  return NotFound;
+}
+
+int32_t OpenTracked(int32_t& id, const std::string& name, int32_t mode) {
+  if (fileCount == FileTableSize) {
+    id = NotFound;
+    return FileTableFullCode;
+  }
+  std::FILE* f;
+  int32_t failure;
+  if (HasBits(mode, FileCreate)) {
+    f = std::fopen(name.c_str(), "wb");
+    failure = FileCannotCreate;
+  } else if (HasBits(mode, FileAppend)) {
+    // Appending never creates: the file must already exist.
+    f = std::fopen(name.c_str(), "r+b");
+    if (f && std::fseek(f, 0, SEEK_END) != 0) {
+      std::fclose(f);
+      f = nullptr;
+    }
+    failure = FileCannotAppend;
+  } else {
+    f = std::fopen(name.c_str(), "rb");
+    failure = FileCannotOpen;
+  }
+  if (!f) {
+    id = NotFound;
+    return failure;
+  }
+  FileEntry& e = fileTable[fileCount];
+  e.Id = nextFileId++;
+  e.FileName = name.substr(0, 255);
+  e.Handle = f;
+  ++fileCount;
+  id = e.Id;
+  return 0;
+}
+
+}  // namespace
+
+int32_t FileOpenText(int32_t& id, const std::string& name, int32_t mode) {
+  SetCurrentFileName(name);
+  int32_t result = OpenTracked(id, name, mode);
+  MonSetError(6, result);
+  return result;
+}
+
+int32_t FileWriteLine(int32_t id, const std::string& text) {
+  int32_t result = 0;
+  int32_t pos = FileFind(id);
+  if (pos != NotFound) {
+    std::FILE* f = fileTable[pos].Handle;
+    if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fputs("\r\n", f) < 0)
+      result = FileCannotWrite;
+  }
+  MonSetError(6, result);
+  return result;
+}
+
+void FileClose(int32_t id) {
+  MonWarn(0, 0);
+  int32_t pos = FileFind(id);
+  if (pos == NotFound) return;
+  if (std::fclose(fileTable[pos].Handle) != 0) MonWarn(6, FileCannotClose);
+  int32_t last = fileCount - 1;
+  if (pos != last) {
+    fileTable[pos].Id = fileTable[last].Id;
+    fileTable[pos].FileName.swap(fileTable[last].FileName);
+    fileTable[pos].Handle = fileTable[last].Handle;
+  }
+  fileTable[last].FileName.clear();
+  fileTable[last].Handle = nullptr;
+  fileCount = last;
+}
+
+int32_t FileCount() { return fileCount; }
+
+void FileCloseAbove(int32_t mark) {
+  for (int32_t i = fileCount - 1; i >= mark && i >= 0; --i) FileClose(fileTable[i].Id);
+}
+
+int32_t FileIdAt(int32_t position) { return fileTable[position].Id; }
+const std::string& FileNameAt(int32_t position) { return fileTable[position].FileName; }

@@ -1,0 +1,48 @@
+// Memory and drive facts and the fatal box, Win32 build.
+#include <windows.h>
+
+#include "runtime/SystemInfo.h"
+
+bool QueryMemory(MemoryStatus& status) {
+  MEMORYSTATUS m{};
+  m.dwLength = sizeof m;
+  GlobalMemoryStatus(&m);
+  status = {m.dwTotalPhys, m.dwAvailPhys, m.dwTotalPageFile, m.dwAvailPageFile};
+  return true;
+}
+
+void QueryDrive(const std::string& path, DriveStatus& status) {
+  // GetDiskFreeSpaceExA is looked up at each call: early Windows 95 lacks it.
+  using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  HMODULE kernel = LoadLibraryA("kernel32.dll");
+  FreeSpaceEx freeSpaceEx =
+      kernel ? reinterpret_cast<FreeSpaceEx>(
+                   reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+             : nullptr;
+  if (freeSpaceEx) {
+    ULARGE_INTEGER available, total, totalFree;
+    if (freeSpaceEx(path.c_str(), &available, &total, &totalFree)) {
+      status.Total = total.QuadPart;
+      status.Free = available.QuadPart;
+    }
+  } else {
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+    if (GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                          &clusters)) {
+      uint64_t cluster = uint64_t(sectorsPerCluster) * bytesPerSector;
+      status.Total = clusters * cluster;
+      status.Free = freeClusters * cluster;
+    }
+  }
+  if (kernel) FreeLibrary(kernel);
+  char fileSystem[129] = "";
+  if (GetVolumeInformationA(path.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                            sizeof fileSystem))
+    status.FileSystem = fileSystem;
+}
+
+void ShowFatalBox(const std::string& text) {
+  HWND owner = GetForegroundWindow();
+  if (!owner) owner = GetDesktopWindow();
+  MessageBoxA(owner, text.c_str(), "Error", MB_ICONERROR);
+}
