@@ -1,0 +1,84 @@
+// The image record and its allocation, copying and exchange.
+#include "image/ImageBuffer.h"
+
+#include <utility>
+
+#include "runtime/Errors.h"
+
+void ImgInit(ImageBuffer& image) { std::memset(&image, 0, sizeof image); }
+
+void ImgAlloc(ImageBuffer& image, int32_t width, int32_t height, int32_t bits, int32_t tag,
+              const std::string& name) {
+  MonRun([&] {
+    if (!MemTest(image.Pixels)) {
+      image.Pixels = nullptr;
+      image.Size = image.Width = image.Height = image.BytesPerPixel = image.BitsPerPixel = 0;
+    }
+    int32_t bytes = (bits + 7) / 8;
+    // The product is taken in 64 bits: one that does not fit 32 bits is an
+    // invalid request, not a wrapped size.
+    int64_t size = int64_t(width) * height * bytes;
+    int32_t requested = (size > INT32_MAX || size < INT32_MIN) ? -1 : int32_t(size);
+    image.Size = requested;
+    MemAlloc(image.Pixels, requested, tag, "(ImgAlloc):" + name);
+    image.Width = width;
+    image.Height = height;
+    image.BytesPerPixel = bytes;
+    image.BitsPerPixel = bits;
+    image.ExternalPixels = False32;
+  });
+}
+
+void ImgFree(ImageBuffer& image) {
+  MemFree(image.Pixels);
+  ImgInit(image);
+}
+
+bool ImgHasPixels(const ImageBuffer& image) {
+  return MemTest(image.Pixels) || image.ExternalPixels != 0;
+}
+
+void ImgSetGeometry(ImageBuffer& image, int32_t width, int32_t height, int32_t bits) {
+  image.Width = width;
+  image.Height = height;
+  image.BitsPerPixel = bits;
+  image.BytesPerPixel = (bits + 7) / 8;
+  if (image.ExternalPixels) image.Size = width * height * image.BytesPerPixel;
+}
+
+void ImgCopyGeometry(const ImageBuffer& source, ImageBuffer& target) {
+  if (&source == &target) return;
+  target.Width = source.Width;
+  target.Height = source.Height;
+  target.BytesPerPixel = source.BytesPerPixel;
+  target.BitsPerPixel = source.BitsPerPixel;
+}
+
+void ImgCopyPalette(const ImageBuffer& source, ImageBuffer& target) {
+  MonRun([&] {
+    if (&source != &target && source.BitsPerPixel == 8)
+      MoveBytes(source.Palette, target.Palette, int32_t(sizeof source.Palette));
+  });
+}
+
+void ImgCopyPixels(const ImageBuffer& source, ImageBuffer& target) {
+  MonRun([&] {
+    if (&source == &target) return;
+    ImgAlloc(target, source.Width, source.Height, source.BitsPerPixel);
+    MoveBytes(source.Pixels, target.Pixels, source.Width * source.Height * source.BytesPerPixel);
+  });
+}
+
+void ImgCopy(const ImageBuffer& source, ImageBuffer& target) {
+  if (&source == &target) return;
+  ImgCopyGeometry(source, target);
+  ImgCopyPixels(source, target);
+  ImgCopyPalette(source, target);
+}
+
+void ImgSwap(ImageBuffer& first, ImageBuffer& second) {
+  MonRun([&] {
+    MemSwap(first.Pixels, second.Pixels);
+    std::swap(first, second);
+  });
+}
