@@ -100,11 +100,14 @@ void MonLeave() {
   if (monPaused || monDepth == 0) return;
   if (monExceptCount > 1) {
     // Sections abandoned by an exception without their MonLeave: their
-    // frames are discarded and the error lands in the oldest of them.
+    // frames are discarded and the error lands in the section whose leave
+    // this is. Failed travels with the error, or the failure would be
+    // dropped silently (the frame receiving it never captured it itself).
     int32_t target = monDepth - monExceptCount + 1;
     if (target < 1) target = 1;
     frames[target].Category = Top().Category;
     frames[target].Code = Top().Code;
+    frames[target].Failed = Top().Failed;
     monDepth = target;
   }
   if (HasError(Top())) MonCleanup();
@@ -127,8 +130,9 @@ void MonFail() {
 
 void MonWarn(int32_t category, int32_t code) {
   if (category != 0 && code != 0) {
-    lastWarning = {category, code};
+    // Traced first: closing the trace file clears LastWarning.
     TraceError('?', category, code);
+    lastWarning = {category, code};
   } else {
     lastWarning = {0, 0};
   }
