@@ -3,12 +3,28 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "runtime/Errors.h"
 
 MemEntry MemTable[MemTableSize];
 
 namespace {
+
+// Writes the decimal digits of v, grouped by threes with "," when asked,
+// backwards so that they end at end (room for 13 characters); returns their
+// start.
+char* WriteDigits(char* end, uint32_t v, bool grouped) {
+  char* p = end;
+  int digits = 0;
+  do {
+    if (grouped && digits > 0 && digits % 3 == 0) *--p = ',';
+    *--p = char('0' + v % 10);
+    v /= 10;
+    ++digits;
+  } while (v != 0);
+  return p;
+}
 
 int32_t memCount = 0;
 int32_t memPeak = 0;
@@ -21,9 +37,22 @@ void* ReadOwner(const void* owner) {
 
 void WriteOwner(void* owner, void* p) { std::memcpy(owner, &p, sizeof p); }
 
-std::string BlockName(const std::string& name, int32_t position, int32_t tag) {
-  if (!name.empty()) return "C:" + name + ":" + FormatNumber(tag, 100);
-  return "C:Handle #" + FormatNumber(position, 0) + ":" + FormatNumber(tag, 100);
+// Builds the entry's name in place, reusing the entry's own storage: this
+// runs on every allocation.
+void SetBlockName(std::string& entryName, const std::string& name, int32_t position, int32_t tag) {
+  char buf[16];
+  char* end = buf + sizeof buf;
+  entryName.assign("C:", 2);
+  if (name.empty()) {
+    entryName.append("Handle #", 8);
+    char* p = WriteDigits(end, uint32_t(position), false);
+    entryName.append(p, size_t(end - p));
+  } else {
+    entryName.append(name);
+  }
+  entryName.push_back(':');
+  char* p = WriteDigits(end, uint32_t(tag), true);
+  entryName.append(p, size_t(end - p));
 }
 
 // size x 1.05, rounded half to even, then up to a multiple of 4; -1 when the
@@ -54,7 +83,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     e.Block = block;
     e.Owner = owner;
     e.Size = int32_t(adjusted);
-    e.Name = BlockName(name, memCount, tag);
+    SetBlockName(e.Name, name, memCount, tag);
     ++memCount;
     if (memCount > memPeak) memPeak = memCount;
     return 0;
@@ -66,7 +95,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
   e.Block = block;
   e.Owner = owner;
   e.Size = int32_t(adjusted);
-  e.Name = BlockName(name, pos, tag);
+  SetBlockName(e.Name, name, pos, tag);
   return 0;
 }
 
@@ -153,21 +182,15 @@ int32_t Clamp(int32_t value, int32_t low, int32_t high) {
 bool HasBits(int32_t value, int32_t mask) { return (value & mask) != 0; }
 
 std::string FormatNumber(int32_t value, int32_t mode) {
-  char digits[16];
-  int n = std::snprintf(digits, sizeof digits, "%u", unsigned(uint32_t(value)));
-  std::string text(digits, size_t(n));
-  size_t width = 0;
-  char pad = ' ';
-  if (mode >= 200) {
-    width = size_t(mode - 200);
-    pad = '0';
-  } else if (mode >= 100) {
-    for (int i = n - 3; i > 0; i -= 3) text.insert(size_t(i), 1, ',');
-    width = size_t(mode - 100);
-  } else if (mode > 0) {
-    width = size_t(mode);
-  }
-  if (text.size() < width) text.insert(0, width - text.size(), pad);
+  char buf[16];
+  char* end = buf + sizeof buf;
+  bool grouped = mode >= 100 && mode < 200;
+  char* p = WriteDigits(end, uint32_t(value), grouped);
+  size_t length = size_t(end - p);
+  size_t width = mode >= 200 ? size_t(mode - 200) : grouped ? size_t(mode - 100) : size_t(mode > 0 ? mode : 0);
+  if (length >= width) return std::string(p, length);
+  std::string text(width - length, mode >= 200 ? '0' : ' ');
+  text.append(p, length);
   return text;
 }
 
