@@ -39,12 +39,7 @@ TEST_F(Mem, InvalidSizesGiveFiveAndLeaveTheVariable) {
 
 TEST_F(Mem, InvalidSizeInsideASectionRaisesItsMessage) {
   char* p = nullptr;
-  try {
-    MonRun([&] { MemAlloc(p, 0); });
-    FAIL() << "no exception";
-  } catch (const EMon& e) {
-    EXPECT_STREQ(e.what(), "Invalid memory request.");
-  }
+  EXPECT_EQ(RaisedBy([&] { MonRun([&] { MemAlloc(p, 0); }); }), "Invalid memory request.");
   EXPECT_EQ(p, nullptr);
 }
 
@@ -138,12 +133,7 @@ TEST_F(Mem, SwapWithAnUntrackedBlockIsAManagerFault) {
   char* a = nullptr;
   char* b = nullptr;
   MemAlloc(a, 10);
-  try {
-    MemSwap(a, b);
-    FAIL() << "no exception";
-  } catch (const EMon& e) {
-    EXPECT_STREQ(e.what(), "Memory manager fault.");
-  }
+  EXPECT_EQ(RaisedBy([&] { MemSwap(a, b); }), "Memory manager fault.");
   EXPECT_TRUE(MemTest(a)) << "a block obtained before the swap stays";
   MemFree(a);
 }

@@ -50,6 +50,17 @@ class RuntimeFixture : public ::testing::Test {
     return name;
   }
 
+  // The message of the EMon that body raises, or "<no EMon>".
+  template <class Body>
+  static std::string RaisedBy(Body&& body) {
+    try {
+      body();
+    } catch (const EMon& e) {
+      return e.what();
+    }
+    return "<no EMon>";
+  }
+
   int32_t base = 0;
   std::string folder;
 };

@@ -10,19 +10,6 @@
 
 using Sections = RuntimeFixture;
 
-namespace {
-
-std::string Caught(void (*body)()) {
-  try {
-    body();
-  } catch (const EMon& e) {
-    return e.what();
-  }
-  return "<nothing>";
-}
-
-}  // namespace
-
 TEST_F(Sections, ErrorOutsideAnySectionIsOnlyRecorded) {
   EXPECT_NO_THROW(MonSetError(5, 6));
   EXPECT_EQ(LastError(), (ErrorPair{5, 6}));
@@ -43,16 +30,14 @@ TEST_F(Sections, FailureFreesTheBlocksObtainedInside) {
   char* before = nullptr;
   char* inside = nullptr;
   MemAlloc(before, 8);
-  try {
-    MonRun([&] {
-      MemAlloc(inside, 8);
-      MonSetError(7, 4);
-      ADD_FAILURE() << "MonSetError must raise inside a section";
-    });
-    FAIL();
-  } catch (const EMon& e) {
-    EXPECT_STREQ(e.what(), "Image header invalid.");
-  }
+  EXPECT_EQ(RaisedBy([&] {
+              MonRun([&] {
+                MemAlloc(inside, 8);
+                MonSetError(7, 4);
+                ADD_FAILURE() << "MonSetError must raise inside a section";
+              });
+            }),
+            "Image header invalid.");
   EXPECT_EQ(MemCount(), base + 1);
   EXPECT_TRUE(MemTest(before));
   EXPECT_EQ(LastError(), (ErrorPair{7, 4}));
@@ -80,19 +65,17 @@ TEST_F(Sections, TheFirstErrorOfASectionWins) {
 TEST_F(Sections, NestedErrorClimbsAndOuterFreesItsBlocks) {
   char* a = nullptr;
   char* b = nullptr;
-  try {
-    MonRun([&] {
-      MemAlloc(a, 8);
-      MonRun([&] {
-        MemAlloc(b, 8);
-        MonSetError(5, 5);
-      });
-      ADD_FAILURE() << "the inner section's leave must raise";
-    });
-    FAIL();
-  } catch (const EMon& e) {
-    EXPECT_STREQ(e.what(), "Invalid memory request.");
-  }
+  EXPECT_EQ(RaisedBy([&] {
+              MonRun([&] {
+                MemAlloc(a, 8);
+                MonRun([&] {
+                  MemAlloc(b, 8);
+                  MonSetError(5, 5);
+                });
+                ADD_FAILURE() << "the inner section's leave must raise";
+              });
+            }),
+            "Invalid memory request.");
   EXPECT_EQ(MemCount(), base);
   EXPECT_EQ(LastError(), (ErrorPair{5, 5}));
   EXPECT_EQ(MonDepth(), 0);
@@ -143,17 +126,16 @@ TEST_F(Sections, MarksArePositionsNotAges) {
   char* newest = nullptr;
   MemAlloc(old, 4);
   MemAlloc(keep, 4);
-  try {
-    MonRun([&] {
-      char* inside = nullptr;
-      MemAlloc(inside, 4);
-      MemAlloc(newest, 4);
-      MemFree(old);  // newest moves into old's position, below the mark
-      MonSetError(4, 2);
-    });
-  } catch (const EMon& e) {
-    EXPECT_STREQ(e.what(), "Not supported.");
-  }
+  EXPECT_EQ(RaisedBy([&] {
+              MonRun([&] {
+                char* inside = nullptr;
+                MemAlloc(inside, 4);
+                MemAlloc(newest, 4);
+                MemFree(old);  // newest moves into old's position, below the mark
+                MonSetError(4, 2);
+              });
+            }),
+            "Not supported.");
   EXPECT_TRUE(MemTest(newest)) << "moved below the mark, so not freed";
   EXPECT_TRUE(MemTest(keep));
   EXPECT_EQ(MemCount(), base + 2);
@@ -216,9 +198,7 @@ TEST_F(Sections, AbandonedSectionsAreDiscardedAndTheErrorStillRaised) {
   EXPECT_EQ(MemCount(), base);
 }
 
-TEST(SectionsCost, ACompletedSectionAllocatesNothing) {
-  int32_t before = MemCount();
-  MonRun([] {});
-  EXPECT_EQ(MemCount(), before);
-  EXPECT_EQ(Caught([] { MonRun([] {}); }), "<nothing>");
+TEST_F(Sections, ACompletedSectionAllocatesNothing) {
+  EXPECT_EQ(RaisedBy([] { MonRun([] {}); }), "<no EMon>");
+  EXPECT_EQ(MemCount(), base);
 }
