@@ -84,7 +84,9 @@ TEST(Formats, KindBitsAgreeWithWhatTheFormatCarries) {
       uint32_t k = table[i].Kind;
       SCOPED_TRACE(table[i].ShortName);
       EXPECT_EQ((k & FormatPictures) != 0, (k & (FormatStill | FormatSequence)) != 0);
-      if (k & FormatSoundOnly) EXPECT_TRUE(k & FormatSound);
+      if (k & FormatSoundOnly) {
+        EXPECT_TRUE(k & FormatSound);
+      }
       EXPECT_EQ(table[i].Extensions[0], '.');
     }
   }
@@ -135,6 +137,8 @@ TEST(Formats, OtherFormatsReadAndWriteUnderTheSameNames) {
     EXPECT_STREQ(r->ShortName, w.ShortName);
     EXPECT_STREQ(r->LongName, w.LongName);
     EXPECT_STREQ(r->Description, w.Description);
-    if (w.Identifier != 4) EXPECT_EQ(r->Kind, w.Kind);
+    if (w.Identifier != 4) {
+      EXPECT_EQ(r->Kind, w.Kind);
+    }
   }
 }
