@@ -16,9 +16,10 @@ void ImgAlloc(ImageBuffer& image, int32_t width, int32_t height, int32_t bits, i
     }
     int32_t bytes = (bits + 7) / 8;
     // The product is taken in 64 bits: one that does not fit 32 bits is an
-    // invalid request, not a wrapped size.
+    // invalid request, not a wrapped size, and so are two negative sides.
     int64_t size = int64_t(width) * height * bytes;
-    int32_t requested = (size > INT32_MAX || size < INT32_MIN) ? -1 : int32_t(size);
+    bool valid = width > 0 && height > 0 && bits > 0 && size <= INT32_MAX;
+    int32_t requested = valid ? int32_t(size) : -1;
     image.Size = requested;
     MemAlloc(image.Pixels, requested, tag, "(ImgAlloc):" + name);
     image.Width = width;
@@ -36,6 +37,12 @@ void ImgFree(ImageBuffer& image) {
 
 bool ImgHasPixels(const ImageBuffer& image) {
   return MemTest(image.Pixels) || image.ExternalPixels != 0;
+}
+
+bool ImgHoldsPixels(const ImageBuffer& image) {
+  int64_t needed = int64_t(image.Width) * image.Height * image.BytesPerPixel;
+  return image.Pixels && image.Width > 0 && image.Height > 0 && image.BytesPerPixel > 0 &&
+         needed <= image.Size && ImgHasPixels(image);
 }
 
 void ImgSetGeometry(ImageBuffer& image, int32_t width, int32_t height, int32_t bits) {
@@ -64,6 +71,7 @@ void ImgCopyPalette(const ImageBuffer& source, ImageBuffer& target) {
 void ImgCopyPixels(const ImageBuffer& source, ImageBuffer& target) {
   MonRun([&] {
     if (&source == &target) return;
+    if (!ImgHoldsPixels(source)) MonSetError(7, 2);
     ImgAlloc(target, source.Width, source.Height, source.BitsPerPixel);
     MoveBytes(source.Pixels, target.Pixels, source.Width * source.Height * source.BytesPerPixel);
   });

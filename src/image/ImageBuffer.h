@@ -35,14 +35,19 @@ static_assert(sizeof(PaletteEntry) == 3, "palette entries are 3 bytes");
 void ImgInit(ImageBuffer& image);
 // Monitored. Allocates, or resizes keeping the leading bytes, a block of
 // width x height x ((bits + 7) / 8) bytes named "(ImgAlloc):" + name, and sets
-// the geometry. On failure the memory error reaches the caller and the
-// geometry is left as it was.
+// the geometry. A width, height or depth that is not positive, or a size past
+// 32 bits, is "Invalid memory request." (5, 5). On failure the memory error
+// reaches the caller and the geometry is left as it was.
 void ImgAlloc(ImageBuffer& image, int32_t width, int32_t height, int32_t bits, int32_t tag = 0,
               const std::string& name = "");
 // Releases the block (nothing when it is not tracked) and zeroes the record.
 void ImgFree(ImageBuffer& image);
 // True when Pixels is a tracked block or ExternalPixels is set.
 bool ImgHasPixels(const ImageBuffer& image);
+// True when the image has pixels, a positive width and height, and its
+// Width x Height x BytesPerPixel bytes lie within Size: what every routine
+// that reads the pixels needs.
+bool ImgHoldsPixels(const ImageBuffer& image);
 // Re-describes pixels already in place; Size changes only for external
 // pixels.
 void ImgSetGeometry(ImageBuffer& image, int32_t width, int32_t height, int32_t bits);
@@ -52,7 +57,9 @@ void ImgCopyGeometry(const ImageBuffer& source, ImageBuffer& target);
 // source is 8-bit.
 void ImgCopyPalette(const ImageBuffer& source, ImageBuffer& target);
 // Monitored. Allocates the target like the source and copies its pixels,
-// when the records differ.
+// when the records differ. A source that does not hold its pixels
+// (ImgHoldsPixels) fails with "Invalid image format." (7, 2) and leaves the
+// target alone.
 void ImgCopyPixels(const ImageBuffer& source, ImageBuffer& target);
 // Geometry, pixels and palette, when the records differ.
 void ImgCopy(const ImageBuffer& source, ImageBuffer& target);

@@ -1,0 +1,366 @@
+// The palette optimiser: counting, box splitting, palette building and the
+// nearest-colour search. See Quantize.h for the design.
+#include "image/Quantize.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/Errors.h"
+
+namespace {
+
+QuantArea* work = nullptr;
+
+inline int32_t CellRed(int32_t cell) { return cell & 63; }
+inline int32_t CellGreen(int32_t cell) { return cell >> 6 & 63; }
+inline int32_t CellBlue(int32_t cell) { return cell >> 12; }
+inline int32_t CellLevel(int32_t cell, int32_t axis) { return cell >> (6 * axis) & 63; }
+
+// Cell of a blue | green << 8 | red << 16 word: each byte >> 2.
+inline int32_t CellOfWord(uint32_t w) { return (w >> 18 & 0x3F) | (w >> 4 & 0xFC0) | (w << 10 & 0x3F000); }
+
+// Adds one pixel to a cell (the first turns -1 into 0), saturating at
+// 2147483647, and lists the cell when it was empty.
+inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
+  int32_t& c = a.Histogram[cell];
+  if (c < 0) a.Occupied[listed++] = cell;
+  c += c != INT32_MAX;
+}
+
+// Runs a step whose errors go to the trace: the quantisation goes on with
+// whatever state was reached.
+template <class Step>
+void Traced(Step&& step) {
+  try {
+    step();
+  } catch (...) {
+    TraceException();
+  }
+}
+
+void CountWords(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
+  int32_t listed = a.ColourCount;
+  int32_t i = 0;
+  // Reading a 24-bit pixel as a word touches one byte past it: the last
+  // pixel is read byte by byte.
+  for (; i + 1 < n; ++i, p += step) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    CountOne(a, CellOfWord(w), listed);
+  }
+  if (i < n) CountOne(a, CellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16), listed);
+  a.ColourCount = listed;
+}
+
+template <bool Green6>
+void CountShorts(QuantArea& a, const uint8_t* p, int32_t n) {
+  int32_t listed = a.ColourCount;
+  for (int32_t i = 0; i < n; ++i, p += 2) {
+    uint32_t w = p[0] | uint32_t(p[1]) << 8;
+    int32_t r = Green6 ? w >> 11 : w >> 10 & 31;
+    int32_t g = Green6 ? (w >> 5 & 63) : (w >> 5 & 31) * 2;
+    CountOne(a, QuantCell(r * 2, g, (w & 31) * 2), listed);
+  }
+  a.ColourCount = listed;
+}
+
+void CountIndexed(QuantArea& a, const ImageBuffer& source) {
+  int64_t counts[256] = {};
+  int32_t n = source.Width * source.Height;
+  for (int32_t i = 0; i < n; ++i) ++counts[source.Pixels[i]];
+  int32_t listed = a.ColourCount;
+  for (int i = 0; i < 256; ++i) {
+    if (counts[i] == 0) continue;
+    const PaletteEntry& e = source.Palette[i];
+    int32_t& c = a.Histogram[QuantCell(e.Red >> 2, e.Green >> 2, e.Blue >> 2)];
+    if (c < 0) a.Occupied[listed++] = int32_t(&c - a.Histogram);
+    c = int32_t(std::min<int64_t>(int64_t(c) + counts[i], INT32_MAX));
+  }
+  a.ColourCount = listed;
+}
+
+// The run of the occupied list that belongs to a box.
+struct Run {
+  int32_t* First;
+  int32_t* Last;
+};
+Run RunOf(int32_t box) { return {work->Occupied + work->BoxFirst[box], work->Occupied + work->BoxLast[box]}; }
+
+// Sums over a box's cells: weights w = cell + 1 (the pixel count) with their
+// level sums, and per-slab sums of the cell values v.
+struct BoxSums {
+  int64_t Total, Sum[3];
+  int64_t Slab[3][64];
+};
+
+void SumBox(int32_t box, BoxSums& s) {
+  std::memset(&s, 0, sizeof s);
+  const int32_t* h = work->Histogram;
+  for (Run r = RunOf(box); r.First != r.Last; ++r.First) {
+    int32_t cell = *r.First;
+    int64_t v = h[cell];
+    int32_t lr = CellRed(cell), lg = CellGreen(cell), lb = CellBlue(cell);
+    s.Total += v + 1;
+    s.Sum[0] += (v + 1) * lr;
+    s.Sum[1] += (v + 1) * lg;
+    s.Sum[2] += (v + 1) * lb;
+    s.Slab[0][lr] += v;
+    s.Slab[1][lg] += v;
+    s.Slab[2][lb] += v;
+  }
+}
+
+int32_t RoundedMean(int64_t sum, int64_t total) {
+  return total > 0 ? int32_t(std::nearbyint(double(sum) / double(total))) : 0;
+}
+
+const int32_t axisWeight[3] = {900, 3481, 121};
+
+// The variance of one axis and the last level of its lower half.
+void AxisStats(const int64_t* slab, int32_t lo, int32_t hi, int32_t mean, int32_t weight, double& variance,
+               int32_t& split) {
+  int64_t total = 0;
+  for (int32_t l = lo; l <= hi; ++l) total += slab[l] * weight * int64_t(l - mean) * (l - mean);
+  variance = double(total);
+  split = lo;
+  double acc = 0;
+  for (int32_t l = lo; l < hi; ++l) {
+    acc += double(slab[l] * weight * int64_t(l - mean) * (l - mean));
+    if (acc > variance * 0.5) break;
+    split = l;
+  }
+}
+
+// Calls f(cell) for every cell inside a box's bounds, empty or not.
+template <class F>
+void ForEachCellOfBox(const ColourBox& b, F&& f) {
+  for (int32_t lb = b.BMin; lb <= b.BMax; ++lb)
+    for (int32_t lg = b.GMin; lg <= b.GMax; ++lg) {
+      int32_t row = QuantCell(0, lg, lb);
+      for (int32_t lr = b.RMin; lr <= b.RMax; ++lr) f(row + lr);
+    }
+}
+
+}  // namespace
+
+QuantArea* QuantWorkArea() { return work; }
+
+void QuantPrepare() {
+  // A failing enclosing section may have freed the area behind the module
+  // pointer; the registry tells.
+  if (!MemTest(work)) work = nullptr;
+  if (!work) MemAlloc(work, int32_t(sizeof(QuantArea)), 0, "QuantArea");
+  if (!work) return;
+  Traced([] {
+    std::fill(work->Histogram, work->Histogram + QuantCells, -1);
+    work->ColourCount = 0;
+    work->BoxCount = 0;
+  });
+}
+
+void QuantRelease() { MemFree(work); }
+
+void QuantCount(const ImageBuffer& source) {
+  if (!work || !ImgHasPixels(source)) return;
+  Traced([&] {
+    int32_t n = source.Width * source.Height;
+    switch (source.BitsPerPixel) {
+      case 8:
+        CountIndexed(*work, source);
+        break;
+      case 15:
+        CountShorts<false>(*work, source.Pixels, n);
+        break;
+      case 16:
+        CountShorts<true>(*work, source.Pixels, n);
+        break;
+      case 24:
+        CountWords(*work, source.Pixels, n, 3);
+        break;
+      case 32:
+        CountWords(*work, source.Pixels, n, 4);
+        break;
+    }
+  });
+}
+
+void QuantBuild(int32_t n) {
+  if (!work) return;
+  QuantArea& a = *work;
+  std::memset(a.QuantPalette, 255, sizeof a.QuantPalette);
+  a.TargetColours = Clamp(n, 2, 256);
+  for (int i = 0; i < 256; ++i) a.LevelTable[i] = i < 4 ? 0 : i;
+  a.BoxCount = 0;
+  if (a.ColourCount > a.TargetColours) {
+    QuantSplit();
+    QuantBoxPalette();
+  } else {
+    QuantExactPalette();
+  }
+  QuantBlackFirst();
+}
+
+void QuantExactPalette() {
+  QuantArea& a = *work;
+  std::sort(a.Occupied, a.Occupied + a.ColourCount);
+  for (int32_t i = 0; i < a.ColourCount; ++i) {
+    int32_t cell = a.Occupied[i];
+    a.QuantPalette[i] = PaletteEntry{uint8_t(4 * CellBlue(cell)), uint8_t(4 * CellGreen(cell)),
+                                     uint8_t(4 * CellRed(cell))};
+    a.Histogram[cell] = i;
+  }
+}
+
+void QuantSplit() {
+  QuantArea& a = *work;
+  a.BoxCount = 1;
+  a.Boxes[0] = ColourBox{0, 63, 0, 63, 0, 63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  a.BoxFirst[0] = 0;
+  a.BoxLast[0] = a.ColourCount;
+  QuantShrinkBox(0);
+  while (a.BoxCount < a.TargetColours) {
+    int32_t b, axis;
+    if (!QuantPickBox(b, axis)) return;
+    int32_t n = a.BoxCount++;
+    ColourBox& low = a.Boxes[b];
+    ColourBox& high = a.Boxes[n];
+    high = low;
+    int32_t split = axis == 0 ? low.RSplit : axis == 1 ? low.GSplit : low.BSplit;
+    if (axis == 0) low.RMax = split, high.RMin = split + 1;
+    if (axis == 1) low.GMax = split, high.GMin = split + 1;
+    if (axis == 2) low.BMax = split, high.BMin = split + 1;
+    Run r = RunOf(b);
+    int32_t* mid = std::partition(r.First, r.Last, [&](int32_t cell) { return CellLevel(cell, axis) <= split; });
+    a.BoxFirst[n] = int32_t(mid - a.Occupied);
+    a.BoxLast[n] = a.BoxLast[b];
+    a.BoxLast[b] = a.BoxFirst[n];
+    QuantShrinkBox(b);
+    QuantShrinkBox(n);
+  }
+}
+
+bool QuantPickBox(int32_t& box, int32_t& axis) {
+  const QuantArea& a = *work;
+  double best = -1.0;
+  bool found = false;
+  for (int32_t i = 0; i < a.BoxCount; ++i) {
+    const ColourBox& b = a.Boxes[i];
+    if (b.Diagonal <= 0) continue;
+    const double variance[3] = {b.RVariance, b.GVariance, b.BVariance};
+    const int32_t span[3] = {b.RSpan, b.GSpan, b.BSpan};
+    for (int32_t ax = 0; ax < 3; ++ax) {
+      // A cut along an axis of one level would leave an empty box.
+      if (span[ax] > 0 && variance[ax] > best) {
+        best = variance[ax];
+        box = i;
+        axis = ax;
+        found = true;
+      }
+    }
+  }
+  return found;
+}
+
+void QuantShrinkBox(int32_t box) {
+  ColourBox& b = work->Boxes[box];
+  Run r = RunOf(box);
+  if (r.First != r.Last) {
+    int32_t lo[3] = {63, 63, 63}, hi[3] = {0, 0, 0};
+    for (; r.First != r.Last; ++r.First) {
+      int32_t cell = *r.First;
+      for (int ax = 0; ax < 3; ++ax) {
+        int32_t l = CellLevel(cell, ax);
+        lo[ax] = std::min(lo[ax], l);
+        hi[ax] = std::max(hi[ax], l);
+      }
+    }
+    b.RMin = lo[0], b.RMax = hi[0], b.GMin = lo[1], b.GMax = hi[1], b.BMin = lo[2], b.BMax = hi[2];
+  }
+  QuantBoxStats(box);
+}
+
+void QuantBoxStats(int32_t box) {
+  ColourBox& b = work->Boxes[box];
+  b.RSpan = b.RMax - b.RMin;
+  b.GSpan = b.GMax - b.GMin;
+  b.BSpan = b.BMax - b.BMin;
+  b.Diagonal = 900 * b.RSpan * b.RSpan + 3481 * b.GSpan * b.GSpan + 121 * b.BSpan * b.BSpan;
+  BoxSums s;
+  int32_t mean[3] = {0, 0, 0};
+  Traced([&] {
+    SumBox(box, s);
+    for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(s.Sum[ax], s.Total);
+  });
+  Traced([&] {
+    AxisStats(s.Slab[0], b.RMin, b.RMax, mean[0], axisWeight[0], b.RVariance, b.RSplit);
+    AxisStats(s.Slab[1], b.GMin, b.GMax, mean[1], axisWeight[1], b.GVariance, b.GSplit);
+    AxisStats(s.Slab[2], b.BMin, b.BMax, mean[2], axisWeight[2], b.BVariance, b.BSplit);
+  });
+}
+
+void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b) {
+  BoxSums s;
+  SumBox(box, s);
+  int32_t m[3] = {0, 0, 0};
+  if (s.Total > 0) {
+    for (int ax = 0; ax < 3; ++ax)
+      m[ax] = mode == QuantMeanStats ? RoundedMean(s.Sum[ax], s.Total)
+                                     : work->LevelTable[int32_t(4.0 * double(s.Sum[ax]) / double(s.Total))];
+  }
+  r = m[0], g = m[1], b = m[2];
+}
+
+void QuantFillBox(int32_t box, int32_t index) {
+  int32_t* h = work->Histogram;
+  ForEachCellOfBox(work->Boxes[box], [&](int32_t cell) { h[cell] = index; });
+}
+
+void QuantBoxPalette() {
+  QuantArea& a = *work;
+  for (int32_t i = 0; i < a.BoxCount; ++i) {
+    int32_t r, g, b;
+    QuantBoxMean(i, QuantMeanPalette, r, g, b);
+    a.QuantPalette[i] = PaletteEntry{uint8_t(b), uint8_t(g), uint8_t(r)};
+    QuantFillBox(i, i);
+  }
+}
+
+void QuantBlackFirst() {
+  QuantArea& a = *work;
+  int32_t k = QuantNearest(0, 0, 0, a.TargetColours, a.QuantPalette);
+  if (k == 0) return;
+  std::swap(a.QuantPalette[0], a.QuantPalette[k]);
+  // Only the cells of the boxes (box palette) or the counted cells (exact
+  // palette) hold indices yet; every other cell is -1.
+  auto swap = [&](int32_t cell) {
+    int32_t& c = a.Histogram[cell];
+    c = c == 0 ? k : c == k ? 0 : c;
+  };
+  if (a.BoxCount > 0)
+    for (int32_t i = 0; i < a.BoxCount; ++i) ForEachCellOfBox(a.Boxes[i], swap);
+  else
+    std::for_each(a.Occupied, a.Occupied + a.ColourCount, swap);
+}
+
+int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette) {
+  int32_t best = INT32_MAX, result = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t dg = palette[i].Green - green;
+    int32_t g2 = 3481 * dg * dg;
+    if (g2 > best) continue;
+    int32_t dr = palette[i].Red - red, db = palette[i].Blue - blue;
+    int32_t d = 900 * dr * dr + g2 + 121 * db * db;
+    if (d < best) {
+      best = d;
+      result = i;
+    }
+  }
+  return result;
+}
+
+int32_t QuantLookupSlow(int32_t cell) {
+  QuantArea& a = *work;
+  int32_t k = QuantNearest(4 * CellRed(cell), 4 * CellGreen(cell), 4 * CellBlue(cell), a.TargetColours, a.QuantPalette);
+  a.Histogram[cell] = k;
+  return k;
+}

@@ -1,0 +1,110 @@
+// Quantize: the palette optimiser. It chooses, for one image of any depth, a
+// palette of at most 256 colours; Mapping.h writes the 8-bit pixels with it.
+//
+// Design: a box-splitting (median-cut family) quantiser over a histogram of
+// 6 bits per channel. The colour cube is cut, box by box, along the axis of
+// greatest weighted variance, near the point that halves that variance; each
+// final box gives one palette colour. Colour distance and every weighting use
+// 900, 3481 and 121 for red, green and blue (the squares of 30, 59, 11).
+//
+// The results are defined by the cube of cells, but the work is done on a
+// list of the occupied cells: each box owns a contiguous run of that list, a
+// cut partitions the run, and pulling a box's faces in to its first occupied
+// slabs is the bounding box of its run. Statistics come from per-slab sums in
+// 64-bit integers, exact where the plain double sums are (below 2^53), so a
+// picture with few colours costs little however large the cube is. The plain
+// scan of the cube remains in the tests as the reference.
+//
+// The work area is module state: the optimiser is not re-entrant and runs on
+// one thread.
+#pragma once
+
+#include <cstdint>
+
+#include "image/ImageBuffer.h"
+
+constexpr int32_t QuantCells = 262144;  // 64 x 64 x 64
+
+// Cell of 6-bit levels: red fastest, then green, then blue.
+inline int32_t QuantCell(int32_t r, int32_t g, int32_t b) { return r + 64 * g + 4096 * b; }
+
+struct ColourBox {
+  int32_t RMin, RMax, GMin, GMax, BMin, BMax;  // inclusive bounds in 6-bit levels
+  int32_t RSpan, GSpan, BSpan;                 // max - min per axis
+  int32_t Diagonal;                            // 900 RSpan^2 + 3481 GSpan^2 + 121 BSpan^2
+  double RVariance, GVariance, BVariance;      // weighted spread per axis
+  int32_t RSplit, GSplit, BSplit;              // last level of the lower half of a cut
+};
+
+struct QuantArea {
+  // Before the palette is built: -1 for a colour no pixel has, else its pixel
+  // count minus 1, saturated at 2147483647. After: the palette index of the
+  // cell, or -1 (filled in lazily by the cell lookup).
+  int32_t Histogram[QuantCells];
+  int32_t ColourCount;             // cells other than -1 after counting
+  PaletteEntry QuantPalette[256];  // the palette being built
+  int32_t LevelTable[256];         // 4 x mean level -> component: 0 for 0..3, else itself
+  int32_t BoxCount;
+  ColourBox Boxes[256];
+  int32_t TargetColours;           // 2..256
+  // The optimiser's own index: the occupied cells in order of first
+  // appearance (ColourCount of them, filled by QuantCount), regrouped so that
+  // box i owns the run BoxFirst[i] .. BoxLast[i] - 1.
+  int32_t Occupied[QuantCells];
+  int32_t BoxFirst[256];
+  int32_t BoxLast[256];
+};
+
+// The work area of the quantisation in progress; null when none.
+QuantArea* QuantWorkArea();
+
+// Allocates the work area when there is none (MemAlloc: a failure is the
+// memory error of the enclosing section), then sets every cell to -1 and
+// ColourCount and BoxCount to 0.
+void QuantPrepare();
+// Releases the work area (MemFree); the module pointer returns to null.
+void QuantRelease();
+
+// Counts the pixels of source into the histogram, by depth (15, 16, 24, 32:
+// each pixel; 8: each used index's count into its palette entry's cell);
+// other depths and a source without pixels count nothing. Levels: 8-bit
+// channels >> 2, 5-bit channels x 2, 6-bit green as it is.
+void QuantCount(const ImageBuffer& source);
+
+// Builds a palette of at most n colours (n clamped to 2..256) from the counted
+// cells: the exact colours when there are no more than n, else the boxes.
+// Afterwards every counted cell holds its palette index and index 0 is the
+// colour nearest to black; unused entries are white.
+void QuantBuild(int32_t n);
+
+// The steps of QuantBuild, in the order it calls them.
+void QuantExactPalette();
+void QuantSplit();
+// Box and axis (0 red, 1 green, 2 blue) of greatest variance among boxes
+// whose Diagonal is above 0; ties go to the lower box, then red, green, blue.
+// An axis whose span is 0 is never chosen. False when no box qualifies.
+bool QuantPickBox(int32_t& box, int32_t& axis);
+void QuantShrinkBox(int32_t box);
+void QuantBoxStats(int32_t box);
+// Mean colour of a box weighted by pixel count. Statistics mode: 6-bit
+// levels, each rounded half to even. Palette mode: 8-bit components through
+// LevelTable[trunc(4 x mean)]. (0, 0, 0) for an empty box.
+enum QuantMeanMode { QuantMeanStats, QuantMeanPalette };
+void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b);
+void QuantFillBox(int32_t box, int32_t index);
+void QuantBoxPalette();
+void QuantBlackFirst();
+
+// Index of the entry among the first count of palette nearest to the 8-bit
+// colour (red, green, blue) by 900 dr^2 + 3481 dg^2 + 121 db^2; ties keep the
+// lower index; 0 when count is 0.
+int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette);
+
+// The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
+// still -1 gets the QuantNearest entry (over TargetColours entries) of its
+// colour taken as 8-bit (each level x 4) and keeps it.
+int32_t QuantLookupSlow(int32_t cell);
+inline int32_t QuantLookup(QuantArea& area, int32_t cell) {
+  int32_t v = area.Histogram[cell];
+  return v >= 0 ? v & 255 : QuantLookupSlow(cell);
+}

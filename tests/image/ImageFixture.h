@@ -1,0 +1,55 @@
+// A fixture for image tests: each test leaves the tracked-block table and the
+// section stack as it found them. Helpers make small images.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "image/ImageBuffer.h"
+#include "runtime/Basic.h"
+#include "runtime/Errors.h"
+
+class ImageFixture : public ::testing::Test {
+ public:
+  void SetUp() override {
+    base = MemCount();
+    ASSERT_EQ(MonDepth(), 0);
+  }
+  void TearDown() override {
+    EXPECT_EQ(MemCount(), base) << "a tracked block leaked";
+    EXPECT_EQ(MonDepth(), 0) << "a section was left open";
+  }
+
+  int32_t base = 0;
+};
+
+// An image record that releases its block at the end of the scope.
+struct Image : ImageBuffer {
+  Image() { ImgInit(*this); }
+  Image(int32_t w, int32_t h, int32_t bits) {
+    ImgInit(*this);
+    ImgAlloc(*this, w, h, bits);
+  }
+  ~Image() { ImgFree(*this); }
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+  int32_t Bytes() const { return Width * Height * BytesPerPixel; }
+  std::vector<uint8_t> Data() const { return std::vector<uint8_t>(Pixels, Pixels + Bytes()); }
+  void Set(const std::vector<uint8_t>& bytes) { std::copy(bytes.begin(), bytes.end(), Pixels); }
+  void Fill(std::mt19937& rng) {
+    for (int32_t i = 0; i < Bytes(); ++i) Pixels[i] = uint8_t(rng());
+  }
+  // 16-bit words and 24-bit pixels (blue, green, red) by index.
+  uint16_t Word(int32_t i) const { return uint16_t(Pixels[2 * i] | Pixels[2 * i + 1] << 8); }
+  void SetWord(int32_t i, uint32_t w) {
+    Pixels[2 * i] = uint8_t(w);
+    Pixels[2 * i + 1] = uint8_t(w >> 8);
+  }
+  void SetBgr(int32_t i, uint8_t b, uint8_t g, uint8_t r) {
+    uint8_t* p = Pixels + i * BytesPerPixel;
+    p[0] = b, p[1] = g, p[2] = r;
+  }
+};
