@@ -1,0 +1,212 @@
+// Picture blocks and the decoder of the compressed pixel stream.
+//
+// The decoder reads the stream through a 64-bit window loaded at the bit
+// position before every token: the longest token (a run at 3 bytes per pixel
+// with its length code) is 44 bits and a window always holds at least 57, so
+// a token never needs a second load. Bytes past the end of the stream read
+// as zero, and a token that ends past it fails the stream.
+#include "image/Load.h"
+
+#include <cstring>
+
+#include "runtime/Errors.h"
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the window load assumes little-endian");
+
+namespace {
+
+constexpr int32_t RingSize = 1024;
+
+// The most output one stream bit can give: a long skip of 64 x 767 + 1
+// bytes in 28 bits. A stream shorter than its picture needs can be turned
+// away before anything is allocated.
+constexpr int64_t MostSkipBytes = 64 * 767 + 63 - 62;
+constexpr int64_t MostSkipBits = 28;
+
+int32_t ReadInt32(const uint8_t* p) {
+  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+// MemAlloc takes the size plus 5 % slack rounded up to 4 within 32 bits.
+bool MemAcceptsSize(int64_t size) { return size * 21 / 20 + 4 <= INT32_MAX; }
+
+struct BitWindow {
+  const uint8_t* Data;
+  int64_t Bytes;
+  int64_t Pos;  // in bits
+
+  uint64_t Load() const {
+    int64_t at = Pos >> 3;
+    uint64_t w = 0;
+    if (at + 8 <= Bytes) {
+      std::memcpy(&w, Data + at, 8);
+      w = __builtin_bswap64(w);
+    } else {
+      for (int64_t i = at; i < at + 8; ++i) w = w << 8 | (i < Bytes ? Data[i] : 0);
+    }
+    return w << (Pos & 7);
+  }
+};
+
+// Copies n bytes from src to out one by one in increasing order, so that a
+// source just behind out repeats its pattern; done a block at a time.
+inline void CopyForward(uint8_t* t, int64_t src, int64_t out, int64_t n) {
+  int64_t gap = out - src;
+  if (gap <= 0 || gap >= n) {
+    std::memmove(t + out, t + src, size_t(n));
+    return;
+  }
+  if (gap == 1) {
+    std::memset(t + out, t[src], size_t(n));
+    return;
+  }
+  uint8_t* d = t + out;
+  while (n > 0) {
+    int64_t c = gap < n ? gap : n;
+    std::memcpy(d, t + src, size_t(c));
+    d += c;
+    n -= c;
+    gap += c;
+  }
+}
+
+bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line, int32_t bpp,
+            int64_t end) {
+  int64_t dist[24];
+  for (int32_t d = 0; d < 12; ++d) dist[d] = 64 + d * line;
+  for (int32_t d = 12; d < 24; ++d) dist[d] = (d - 11) * line;
+  int32_t ringPos[RingSize], ringCount[RingSize];
+  int32_t ringNext = 0, ringFilled = 0;
+
+  BitWindow in{stream, streamBytes, 0};
+  const int64_t streamBits = streamBytes * 8;
+  int64_t out = 0;
+  for (;;) {
+    if (in.Pos > streamBits) return false;
+    uint64_t w = in.Load();
+    if ((w >> 62) == 3) {
+      // Literals come in rows: take as many as the window holds.
+      int32_t used = 0;
+      do {
+        if (out >= end) return false;
+        t[out++] = uint8_t(w >> 54);
+        w <<= 10;
+        used += 10;
+      } while (used <= 40 && (w >> 62) == 3);
+      in.Pos += used;
+      continue;
+    }
+    uint32_t c = uint32_t(w >> 60);
+    uint32_t v = uint32_t(w >> 52) & 255;
+    int32_t used;
+    if (c == 0) {  // run
+      uint8_t pixel[3] = {uint8_t(v), 0, 0};
+      int32_t head = 12, size = 1;
+      if (bpp == 3) {
+        uint32_t rest = uint32_t(w >> 36) & 0xFFFF;
+        pixel[1] = uint8_t(rest);
+        pixel[2] = uint8_t(rest >> 8);
+        head = 28;
+        size = 3;
+      } else if (bpp == 2) {
+        pixel[0] = uint8_t(w >> 44);
+        pixel[1] = uint8_t(v);
+        head = 20;
+        size = 2;
+      }
+      int64_t n = ReadLength(w << head, used) * int64_t(size);
+      if (out + n > end) return false;
+      if (size == 1) {
+        std::memset(t + out, pixel[0], size_t(n));
+      } else {
+        std::memcpy(t + out, pixel, size_t(size));
+        CopyForward(t, out, out + size, n - size);
+      }
+      out += n;
+      in.Pos += head + used;
+    } else if (c == 1) {
+      uint32_t kind = uint32_t(w >> 58) & 3;
+      if (kind < 2) {  // copy from above
+        int64_t n = int64_t(w >> 52 & 127) + 2;
+        if (out < line || out + n > end) return false;
+        CopyForward(t, out - line, out, n);
+        out += n;
+      } else if (kind == 2) {  // short skip
+        out += int64_t(v & 63) + 2;
+        if (out > end) out = end;
+      } else {  // long skip, or the end
+        in.Pos += 12;
+        if (out >= end) return in.Pos <= streamBits;
+        int64_t g = ReadLength(w << 12, used);
+        out += 64 * g + int64_t(v & 63) - 62;
+        if (out > end) out = end;
+        in.Pos += used;
+        continue;
+      }
+      in.Pos += 12;
+    } else if (c < 6) {  // repeat from the ring
+      int32_t k = int32_t((c - 2) * 256 + v);
+      if (k >= ringFilled) return false;
+      int64_t n = ringCount[k];
+      if (out + n > end) return false;
+      std::memcpy(t + out, t + ringPos[k], size_t(n));
+      out += n;
+      in.Pos += 12;
+    } else if (c < 12) {  // back-reference
+      int32_t d = int32_t((c - 6) * 4 + (v >> 6));
+      int64_t n = ReadLength(w << 12, used);
+      int64_t src = out - dist[d] + (v & 63);
+      if (src < 0 || out + n > end || src + n > end) return false;
+      ringPos[ringNext] = int32_t(out);
+      ringCount[ringNext] = int32_t(n);
+      ringNext = (ringNext + 1) & (RingSize - 1);
+      if (ringFilled < RingSize) ++ringFilled;
+      CopyForward(t, src, out, n);
+      out += n;
+      in.Pos += 12 + used;
+    }
+  }
+}
+
+}  // namespace
+
+void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, int32_t width,
+                  int32_t bytesPerPixel, int32_t height) {
+  MonRun([&] {
+    int64_t line = int64_t(width) * bytesPerPixel;
+    if (!Decode(stream, streamBytes < 0 ? 0 : streamBytes, target, line, bytesPerPixel,
+                line * height))
+      MonSetError(7, ImgDataCorrupted);
+  });
+}
+
+void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image) {
+  const uint8_t* b = static_cast<const uint8_t*>(block);
+  try {
+    MonRun([&] {
+      if (!b || length < PictureHeaderBytes) MonSetError(7, ImgHeaderInvalid);
+      int32_t width = ReadInt32(b), height = ReadInt32(b + 4), bpp = ReadInt32(b + 8);
+      bool compressed = ReadInt32(b + 12) != 0;
+      if (width < 1 || height < 1 || bpp < 1 || bpp > 4) MonSetError(7, ImgHeaderInvalid);
+      int64_t size = int64_t(width) * height * bpp;
+      int64_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);
+      int64_t rest = length - at;
+      if (!MemAcceptsSize(size) || rest < 0 || (!compressed && rest < size) ||
+          (compressed && size * MostSkipBits > rest * 8 * MostSkipBytes))
+        MonSetError(7, ImgHeaderInvalid);
+
+      ImgAlloc(image, width, height, 8 * bpp);
+      ImgSetGeometry(image, width, height, 8 * bpp);
+      if (bpp == 1) MoveBytes(b + PictureHeaderBytes, image.Palette, PicturePaletteBytes);
+      if (compressed)
+        UnpackPixels(b + at, int32_t(rest), image.Pixels, width, bpp, height);
+      else
+        MoveBytes(b + at, image.Pixels, int32_t(size));
+    });
+  } catch (const EMon&) {
+    // A block this call allocated was released by the section: leave no
+    // pointer to it behind.
+    if (image.Pixels && !image.ExternalPixels && !MemTest(image.Pixels)) ImgInit(image);
+    throw;
+  }
+}
