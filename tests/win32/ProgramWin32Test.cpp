@@ -1,0 +1,179 @@
+// Spiralux.scr itself, started as Windows starts a screen saver: saver mode
+// with the test player, the instance guard across processes, the
+// missing-folder box, default mode, and the modes that end at once.
+#include "WinTest.h"
+#include "platform/Instance.h"
+#include "saver/SSaver.h"
+
+using namespace wintest;
+
+namespace {
+
+constexpr DWORD Soon = 15000;  // generous bound for "at once" under a loaded Wine
+
+struct BoxFound {
+  DWORD process;
+  HWND box;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+  BoxFound* found = reinterpret_cast<BoxFound*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char cls[32] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  if (owner == found->process && std::string(cls) == "#32770" && IsWindowVisible(window)) {
+    found->box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The message box the process shows, waited for at most timeoutMs.
+HWND WaitForBox(const Process& p, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs && p.Running(); waited += 100) {
+    BoxFound found = {p.Id(), nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&found));
+    if (found.box) return found.box;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+std::string WindowText(HWND window) {
+  char text[512] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The box's text is its static control (id 0xFFFF, as in Windows).
+std::string BoxText(HWND box) {
+  HWND label = GetDlgItem(box, 0xFFFF);
+  return label ? WindowText(label) : "";
+}
+
+class Program : public SettingsTest {};
+
+void ExpectBoxWith(const std::string& folderAsRead) {
+  Process scr(Scr("/s"));
+  ASSERT_TRUE(scr.Started());
+  HWND box = WaitForBox(scr, Soon);
+  ASSERT_NE(box, nullptr) << "no box";
+  EXPECT_EQ(WindowText(box), "Spiralux");
+  EXPECT_EQ(BoxText(box), "Data folder does not exist!\r\n\"" + folderAsRead + "\"");
+  EXPECT_TRUE(scr.Running()) << "the box is modal";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(scr.Ends(Soon));
+}
+
+}  // namespace
+
+TEST_F(Program, SaverModeRunsThePlayerInItsFolderAndWaitsForIt) {
+  ScratchFolder folder("install");
+  ASSERT_NO_FATAL_FAILURE(InstallPlayer(folder));
+  SetSettingText("InstFolder", folder.Path());  // without the trailing backslash
+  PlayerLog log(folder, 2500);
+
+  Process first(Scr("/s"));
+  ASSERT_TRUE(log.WaitForLines(1, Soon)) << "the player did not start";
+  std::vector<std::string> lines = log.Lines();
+  EXPECT_EQ(lines[0], "start|\"" + folder.File("SpiraMain.exe") + "\"|" + folder.Path());
+
+  // While the player runs, the first copy waits and holds the guard: a
+  // second copy ends at once without starting anything.
+  EXPECT_TRUE(first.Running());
+  EXPECT_TRUE(InstanceExists(SaverInstanceNameOf(ScrPath())));
+  {
+    Process second(Scr("/s"));
+    EXPECT_TRUE(second.Ends(Soon));
+    EXPECT_EQ(second.ExitCode(), 0u);
+  }
+  EXPECT_TRUE(first.Running());
+
+  ASSERT_TRUE(first.Ends(Soon));
+  lines = log.Lines();
+  ASSERT_EQ(lines.size(), 2u) << "one player only, and it had ended";
+  EXPECT_EQ(lines[1], "end");
+  EXPECT_FALSE(InstanceExists(SaverInstanceNameOf(ScrPath())));
+
+  // Once the first has ended, a third starts normally.
+  log.Stay(0);
+  Process third(Scr("/s"));
+  EXPECT_TRUE(third.Ends(Soon));
+  EXPECT_EQ(log.Lines().size(), 4u);
+}
+
+TEST_F(Program, AGuardHeldElsewhereTurnsTheProgramAway) {
+  // Without an installation folder the program would show its box; with the
+  // guard taken it ends before any mode runs.
+  InstanceHandle guard = InstanceCreate(SaverInstanceNameOf(ScrPath()));
+  ASSERT_NE(guard, nullptr);
+  Process scr(Scr("/s"));
+  EXPECT_TRUE(scr.Ends(Soon));
+  InstanceClose(guard);
+}
+
+TEST_F(Program, MissingInstallationFolderShowsTheBox) { ExpectBoxWith(""); }
+
+TEST_F(Program, AnInstallationFolderNamingAFileShowsTheBox) {
+  ScratchFolder folder("file");
+  std::string file = folder.File("not a folder.txt");
+  HANDLE f = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  CloseHandle(f);
+  SetSettingText("InstFolder", file);
+  ExpectBoxWith(file + "\\");
+}
+
+namespace {
+
+// Wine keeps a process's system parameters cached once read: another
+// process's SPI_SETSCREENSAVEACTIVE shows only in the user's profile, where
+// SPIF_UPDATEINIFILE writes it (as on Windows).
+std::string ScreenSaveActive() {
+  char value[16] = "";
+  DWORD size = sizeof value;
+  RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveActive", RRF_RT_REG_SZ,
+               nullptr, value, &size);
+  return value;
+}
+
+void SetScreenSaveActive(const std::string& value) {
+  RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveActive", REG_SZ,
+                  value.c_str(), DWORD(value.size() + 1));
+}
+
+}  // namespace
+
+TEST(ProgramDefault, RegistersItsShortPathAndSwitchesTheSaverOn) {
+  char before[MAX_PATH] = "";
+  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", before, MAX_PATH, "system.ini");
+  std::string wasActive = ScreenSaveActive();
+
+  WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\OLD.SCR", "system.ini");
+  SetScreenSaveActive("0");
+  {
+    Process scr(Scr("/d"));
+    ASSERT_TRUE(scr.Ends(Soon));
+  }
+  char shortPath[MAX_PATH] = "";
+  ASSERT_GT(GetShortPathNameA(ScrPath().c_str(), shortPath, MAX_PATH), 0u);
+  char now[MAX_PATH] = "";
+  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", now, MAX_PATH, "system.ini");
+  EXPECT_STREQ(now, shortPath);
+  EXPECT_EQ(ScreenSaveActive(), "1");
+
+  WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", before[0] ? before : nullptr, "system.ini");
+  SetScreenSaveActive(wasActive.empty() ? "0" : wasActive);
+}
+
+TEST_F(Program, ModesWithoutAHandlerEndAtOnce) {
+  // /x and no switch are configuration mode, which has no handler yet.
+  for (const char* args : {"/a", "/p 0", "/p", "/x", ""}) {
+    Process scr(Scr(args));
+    ASSERT_TRUE(scr.Started());
+    EXPECT_TRUE(scr.Ends(Soon)) << args;
+    EXPECT_EQ(scr.ExitCode(), 0u) << args;
+    EXPECT_FALSE(SettingsKeyExists()) << args << ": nothing read the settings";
+  }
+}
