@@ -1,0 +1,139 @@
+// The spiral picture. Colours are worked out in linear 0..1 floats per
+// channel and rounded to 8 bits at the end.
+#include "SpiralPicture.h"
+
+#include <cmath>
+
+#include "runtime/Errors.h"
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// cos(x) for any x: reduced to [0, pi/2] and a Taylor polynomial to x^16.
+double Cosine(double x) {
+  double y = x - std::floor(x / (2 * Pi) + 0.5) * (2 * Pi);
+  double a = y < 0 ? -y : y;
+  double sign = 1;
+  if (a > Pi / 2) {
+    a = Pi - a;
+    sign = -1;
+  }
+  double a2 = a * a, term = 1, sum = 1;
+  for (int32_t k = 1; k <= 8; ++k) {
+    term = -term * a2 / double((2 * k - 1) * (2 * k));
+    sum += term;
+  }
+  return sign * sum;
+}
+
+// atan(s) for |s| <= tan(pi/8), by its series.
+double ArcTanSmall(double s) {
+  double s2 = s * s, power = s, sum = 0;
+  for (int32_t k = 0; k < 12; ++k) {
+    sum += (k % 2 ? -power : power) / double(2 * k + 1);
+    power *= s2;
+  }
+  return sum;
+}
+
+double ArcTan2(double y, double x) {
+  double ax = x < 0 ? -x : x, ay = y < 0 ? -y : y;
+  if (ax == 0 && ay == 0) return 0;
+  double t = ax < ay ? ax / ay : ay / ax;
+  double a = t > 0.41421356237309503 ? Pi / 4 + ArcTanSmall((t - 1) / (t + 1)) : ArcTanSmall(t);
+  if (ay > ax) a = Pi / 2 - a;
+  if (x < 0) a = Pi - a;
+  return y < 0 ? -a : a;
+}
+
+// ln(x) for x > 0: x = m 2^e with m in [0.5, 1), ln m = 2 atanh((m-1)/(m+1)).
+double Log(double x) {
+  int32_t e = 0;
+  double m = std::frexp(x, &e);
+  double s = (m - 1) / (m + 1), s2 = s * s, power = s, sum = 0;
+  for (int32_t k = 0; k < 12; ++k) {
+    sum += power / double(2 * k + 1);
+    power *= s2;
+  }
+  return e * 0.69314718055994531 + 2 * sum;
+}
+
+double Mix(double a, double b, double t) { return a + (b - a) * t; }
+double Clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
+double Smooth(double v) {
+  v = Clamp01(v);
+  return v * v * (3 - 2 * v);
+}
+
+struct Colour {
+  double R, G, B;
+};
+
+Colour Mix(const Colour& a, const Colour& b, double t) {
+  return Colour{Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
+}
+
+uint32_t Scatter(uint32_t v) {
+  v ^= v >> 16;
+  v *= 0x7FEB352Du;
+  v ^= v >> 15;
+  v *= 0x846CA68Bu;
+  v ^= v >> 16;
+  return v;
+}
+
+uint8_t ToByte(double v) { return uint8_t(std::floor(Clamp01(v) * 255 + 0.5)); }
+
+Colour PixelColour(int32_t x, int32_t y, int32_t width, int32_t height) {
+  const Colour night{0.10, 0.02, 0.20}, violet{0.55, 0.16, 0.80}, orchid{0.86, 0.36, 0.92};
+  const Colour amber{1.00, 0.50, 0.08}, gold{1.00, 0.86, 0.22}, core{1.00, 0.98, 0.88};
+
+  double half = height * 0.5;
+  double u = (x + 0.5 - width * 0.5) / half - 0.06;
+  double v = (y + 0.5 - height * 0.5) / half + 0.04;
+  double r = std::sqrt(u * u + v * v) + 1e-9;
+  double angle = ArcTan2(v, u), lr = Log(r);
+
+  // Three golden arms winding out as a logarithmic spiral, fading at the rim.
+  double arm = 0.5 + 0.5 * Cosine(3 * angle + 5.0 * lr);
+  double arm3 = arm * arm * arm, arm6 = arm3 * arm3, arm24 = arm6 * arm6 * arm6 * arm6;
+  double reach = Smooth(1.45 - r);
+  // A finer pattern turning the other way: thin violet-white filaments.
+  double fine = 0.5 + 0.5 * Cosine(8 * angle - 13 * lr);
+  double fine2 = fine * fine, fine8 = fine2 * fine2 * fine2 * fine2;
+  // Ripples that die out away from the core, and the core's glow.
+  double ripple = (0.5 + 0.5 * Cosine(38 * r)) * Smooth(1 - r / 0.55);
+  double q = r / 0.16, glow = 1 / ((1 + q * q) * (1 + q * q));
+
+  Colour c = Mix(night, violet, Smooth(1.25 - r * 0.8) * (0.55 + 0.45 * Cosine(angle - 1.3 * lr)));
+  c = Mix(c, orchid, 0.55 * fine8 * Smooth(1.6 - r));
+  c = Mix(c, Mix(amber, gold, arm3), Clamp01(arm3 * 1.35) * reach);
+  c = Mix(c, core, 0.6 * arm24 * reach);
+  c = Mix(c, gold, 0.35 * ripple * (1 - arm3));
+  c = Mix(c, core, Clamp01(glow * 1.2));
+
+  uint32_t h = Scatter(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ 0x5EED);
+  if ((h & 511) < 3) {
+    double spark = (0.5 + double(h >> 24) / 510) * (1 - arm3 * reach);
+    c = Mix(c, core, spark);
+  }
+  double shade = 1 - 0.45 * Smooth((r - 0.9) / 0.9);
+  return Colour{c.R * shade, c.G * shade, c.B * shade};
+}
+
+}  // namespace
+
+void MakeSpiralPicture(ImageBuffer& image, int32_t width, int32_t height) {
+  MonRun([&] {
+    ImgAlloc(image, width, height, 24, 0, "spiral");
+    uint8_t* p = image.Pixels;
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x, p += 3) {
+        Colour c = PixelColour(x, y, width, height);
+        p[0] = ToByte(c.B);
+        p[1] = ToByte(c.G);
+        p[2] = ToByte(c.R);
+      }
+  });
+}
