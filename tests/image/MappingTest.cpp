@@ -1,0 +1,197 @@
+// ImgQuantize and the mappings: nearest, ordered dither, error diffusion.
+#include <gtest/gtest.h>
+
+#include "ImageFixture.h"
+#include "image/Mapping.h"
+#include "image/Quantize.h"
+
+namespace {
+
+std::vector<int32_t> Table(int32_t k) {
+  std::vector<int32_t> t(513);
+  DiffuseTable(k, t.data());
+  return t;
+}
+
+// Number of palette entries ImgQuantize built: every entry up to the last
+// that is not white, and at least one.
+int32_t EntriesUsed(const ImageBuffer& img) {
+  int32_t n = 256;
+  while (n > 1 && img.Palette[n - 1].Red == 255 && img.Palette[n - 1].Green == 255 && img.Palette[n - 1].Blue == 255)
+    --n;
+  return n;
+}
+
+}  // namespace
+
+using Mapping = ImageFixture;
+
+TEST_F(Mapping, DiffuseTablesForEachWeight) {
+  struct Case {
+    int32_t k;
+    int32_t from;
+    std::vector<int32_t> values;
+  } cases[] = {
+      {7, 0, {0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7, 7, 7, 8, 8}},
+      {7, 20, {0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 4, 4}},
+      // Halves go to the even neighbour at e = 8.
+      {1, 8, {0}},
+      {3, 8, {2}},
+      {5, 8, {2}},
+      {7, 8, {4}},
+      {1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+      {5, 16, {5, 5, 6, 6}},
+      // A quarter of round((e - 38) k / 16) from 39 on: 57 is the last.
+      {7, 55, {1, 2, 2, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    std::vector<int32_t> t = Table(c.k);
+    for (size_t i = 0; i < c.values.size(); ++i)
+      EXPECT_EQ(t[256 + c.from + i], c.values[i]) << "k " << c.k << ", e " << c.from + i;
+  }
+  for (int32_t k : {1, 3, 5, 7}) {
+    std::vector<int32_t> t = Table(k);
+    for (int e = 1; e <= 256; ++e) EXPECT_EQ(t[256 - e], -t[256 + e]) << k << " " << e;
+    for (int e = 58; e <= 256; ++e) EXPECT_EQ(t[256 + e], 0);
+  }
+  // An error of 19 pushes 8 to the right-hand neighbour, one of 20 pushes 0.
+  EXPECT_EQ(Table(7)[256 + 19], 8);
+  EXPECT_EQ(Table(7)[256 + 20], 0);
+}
+
+TEST_F(Mapping, OneColourMapsToIndexZero) {
+  for (int32_t method : {QuantMethodNearest, QuantMethodOrdered, QuantMethodDiffuse}) {
+    Image src(9, 7, 24), dst;
+    for (int i = 0; i < 63; ++i) src.SetBgr(i, 10, 200, 100);
+    ImgQuantize(src, dst, method);
+    EXPECT_EQ(dst.BitsPerPixel, 8);
+    EXPECT_EQ(dst.Data(), std::vector<uint8_t>(63, 0)) << method;
+  }
+}
+
+TEST_F(Mapping, SmallImagesAreMappedToTheNearestColour) {
+  std::mt19937 rng(3);
+  for (auto size : {std::make_pair(3, 10), std::make_pair(10, 3), std::make_pair(1, 1)}) {
+    Image src(size.first, size.second, 24), near, dithered, diffused;
+    src.Fill(rng);
+    std::vector<uint8_t> before = src.Data();
+    ImgQuantize(src, near, QuantMethodNearest);
+    ImgQuantize(src, dithered, QuantMethodOrdered);
+    ImgQuantize(src, diffused, QuantMethodDiffuse);
+    EXPECT_EQ(dithered.Data(), near.Data());
+    EXPECT_EQ(diffused.Data(), near.Data());
+    EXPECT_EQ(src.Data(), before);
+  }
+}
+
+TEST_F(Mapping, DiffusionChangesATrueColourSourceOnly) {
+  std::mt19937 rng(4);
+  Image wide(40, 30, 24), dst;
+  wide.Fill(rng);
+  std::vector<uint8_t> before = wide.Data();
+  ImgQuantize(wide, dst, QuantMethodDiffuse);
+  EXPECT_NE(wide.Data(), before);
+  Image words(40, 30, 16);
+  words.Fill(rng);
+  before = words.Data();
+  ImgQuantize(words, dst, QuantMethodDiffuse);
+  EXPECT_EQ(words.Data(), before);
+}
+
+TEST_F(Mapping, EveryIndexIsBelowTheColoursBuilt) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 12; ++round) {
+    const int32_t depths[] = {8, 15, 16, 24, 32};
+    int32_t bits = depths[round % 5];
+    // Few colours (exact palette) and many (boxes) alike.
+    Image src(int32_t(rng() % 50 + 1), int32_t(rng() % 50 + 1), bits), dst;
+    src.Fill(rng);
+    if (round % 3 == 0)
+      for (int32_t i = 0; i < src.Bytes(); ++i) src.Pixels[i] &= 0xC0;
+    for (PaletteEntry& e : src.Palette) e = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
+    int32_t blocks = MemCount();
+    ImgQuantize(src, dst, int32_t(rng() % 3));
+    EXPECT_EQ(MemCount(), blocks + 1);
+    EXPECT_EQ(QuantWorkArea(), nullptr);
+    int32_t used = EntriesUsed(dst);
+    for (uint8_t v : dst.Data()) EXPECT_LT(v, used) << bits;
+  }
+}
+
+TEST_F(Mapping, ExactColoursAreNotDithered) {
+  // Colours that are their own palette entries leave no error to spread.
+  Image src(16, 16, 24), near, ordered;
+  for (int i = 0; i < 256; ++i) src.SetBgr(i, uint8_t(i % 4 * 64), uint8_t(i / 4 % 4 * 64), uint8_t(i / 16 * 16));
+  ImgQuantize(src, near, QuantMethodNearest);
+  ImgQuantize(src, ordered, QuantMethodOrdered);
+  EXPECT_EQ(ordered.Data(), near.Data());
+  Image diffused;
+  ImgQuantize(src, diffused, QuantMethodDiffuse);
+  EXPECT_EQ(diffused.Data(), near.Data());
+}
+
+namespace {
+
+// The indices a mapping gives a flat 16 x 16 red over a two-colour palette
+// (black and red high).
+std::vector<uint8_t> FlatRed(int high, int flatRed, int32_t method) {
+  Image two(2, 1, 24);
+  two.Set({0, 0, 0, 0, 0, uint8_t(high)});
+  QuantPrepare();
+  QuantCount(two);
+  QuantBuild(256);
+  Image flat(16, 16, 24), dst(16, 16, 8);
+  for (int i = 0; i < 256; ++i) flat.SetBgr(i, 0, 0, uint8_t(flatRed));
+  if (method == QuantMethodOrdered) QuantMapOrdered(flat.Pixels, 16, 16, 3, dst);
+  if (method == QuantMethodDiffuse) QuantMapDiffuse(flat.Pixels, 16, 16, 3, dst);
+  if (method == QuantMethodNearest) QuantMapNearest(flat.Pixels, 256, 3, dst);
+  QuantRelease();
+  return dst.Data();
+}
+
+int Ones(const std::vector<uint8_t>& px) { return int(std::count(px.begin(), px.end(), 1)); }
+
+}  // namespace
+
+TEST_F(Mapping, DitheringSpreadsAFlatColourOverItsNeighbours) {
+  // Red 126 between black and 252, red 16 between black and 32: the nearest
+  // mapping gives black throughout, the dithers a mix of both.
+  EXPECT_EQ(Ones(FlatRed(252, 126, QuantMethodNearest)), 0);
+  int ordered = Ones(FlatRed(252, 126, QuantMethodOrdered));
+  EXPECT_GT(ordered, 96);
+  EXPECT_LT(ordered, 160);
+  EXPECT_EQ(Ones(FlatRed(32, 16, QuantMethodNearest)), 0);
+  int diffused = Ones(FlatRed(32, 16, QuantMethodDiffuse));
+  EXPECT_GT(diffused, 64);
+  EXPECT_LT(diffused, 192);
+  // An error of 126 is past the last pushed share: nothing spreads.
+  EXPECT_EQ(Ones(FlatRed(252, 126, QuantMethodDiffuse)), 0);
+}
+
+TEST_F(Mapping, IndexedSourceKeepsItsPixelsThroughThePalette) {
+  Image src(4, 4, 8), dst;
+  for (int i = 0; i < 16; ++i) src.Pixels[i] = uint8_t(i % 3 + 5);
+  src.Palette[5] = {0, 0, 0};
+  src.Palette[6] = {0, 0, 200};
+  src.Palette[7] = {200, 0, 0};
+  ImgQuantize(src, dst, QuantMethodDiffuse);
+  for (int i = 0; i < 16; ++i) {
+    const PaletteEntry& a = src.Palette[src.Pixels[i]];
+    const PaletteEntry& b = dst.Palette[dst.Pixels[i]];
+    EXPECT_EQ(a.Red / 4 * 4, b.Red);
+    EXPECT_EQ(a.Blue / 4 * 4, b.Blue);
+  }
+}
+
+TEST_F(Mapping, BadArgumentsAreReported) {
+  Image src(4, 4, 24), empty, dst;
+  int32_t blocks = MemCount();
+  EXPECT_THROW(ImgQuantize(src, src, 0), EMon);
+  EXPECT_EQ(LastError(), (ErrorPair{7, 6}));
+  EXPECT_THROW(ImgQuantize(empty, dst, 0), EMon);
+  EXPECT_EQ(LastError(), (ErrorPair{7, 2}));
+  ImgSetGeometry(src, 4, 4, 12);
+  EXPECT_THROW(ImgQuantize(src, dst, 0), EMon);
+  EXPECT_EQ(MemCount(), blocks);
+  EXPECT_EQ(QuantWorkArea(), nullptr);
+}

@@ -1,0 +1,347 @@
+// The palette optimiser: counting, the exact and the box palettes, black
+// first, the nearest-colour search; the list-based splitting against a plain
+// scan of the cube.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ImageFixture.h"
+#include "image/Quantize.h"
+
+namespace {
+
+// The plain optimiser: every step scans the cells of the cube inside a box,
+// sums in double precision, in the order the steps are defined.
+struct PlainQuantizer {
+  std::vector<int32_t> h;
+  PaletteEntry palette[256];
+  int32_t target = 256;
+
+  struct Box {
+    int lo[3], hi[3], split[3], span[3];
+    int diag;
+    double var[3];
+  };
+  std::vector<Box> boxes;
+
+  static int Level(int cell, int axis) { return cell >> (6 * axis) & 63; }
+  template <class F>
+  void Each(const Box& b, F&& f) {
+    for (int lb = b.lo[2]; lb <= b.hi[2]; ++lb)
+      for (int lg = b.lo[1]; lg <= b.hi[1]; ++lg)
+        for (int lr = b.lo[0]; lr <= b.hi[0]; ++lr) f(QuantCell(lr, lg, lb));
+  }
+  bool SlabUsed(const Box& b, int axis, int level) {
+    Box s = b;
+    s.lo[axis] = s.hi[axis] = level;
+    bool used = false;
+    Each(s, [&](int c) { used = used || h[c] != -1; });
+    return used;
+  }
+  void Mean(const Box& b, bool palette, int m[3]) {
+    double total = 0, sum[3] = {0, 0, 0};
+    Each(b, [&](int c) {
+      if (h[c] == -1) return;
+      double w = h[c] + 1.0;
+      total += w;
+      for (int a = 0; a < 3; ++a) sum[a] += w * Level(c, a);
+    });
+    for (int a = 0; a < 3; ++a) {
+      if (total <= 0)
+        m[a] = 0;
+      else if (palette) {
+        int t = int(4 * sum[a] / total);
+        m[a] = t < 4 ? 0 : t;
+      } else {
+        m[a] = int(std::nearbyint(sum[a] / total));
+      }
+    }
+  }
+  void Stats(Box& b) {
+    for (int a = 0; a < 3; ++a) b.span[a] = b.hi[a] - b.lo[a];
+    b.diag = 900 * b.span[0] * b.span[0] + 3481 * b.span[1] * b.span[1] + 121 * b.span[2] * b.span[2];
+    int m[3];
+    Mean(b, false, m);
+    const int weight[3] = {900, 3481, 121};
+    for (int a = 0; a < 3; ++a) {
+      b.var[a] = 0;
+      Each(b, [&](int c) {
+        if (h[c] > 0) b.var[a] += double(h[c]) * weight[a] * double(Level(c, a) - m[a]) * (Level(c, a) - m[a]);
+      });
+      b.split[a] = b.lo[a];
+      double acc = 0;
+      for (int l = b.lo[a]; l < b.hi[a]; ++l) {
+        Box s = b;
+        s.lo[a] = s.hi[a] = l;
+        double slab = 0;
+        Each(s, [&](int c) {
+          if (h[c] != -1) slab += h[c];
+        });
+        acc += slab * weight[a] * double(l - m[a]) * (l - m[a]);
+        if (acc > b.var[a] * 0.5) break;
+        b.split[a] = l;
+      }
+    }
+  }
+  void Shrink(Box& b) {
+    for (int a = 0; a < 3; ++a) {
+      int l = b.lo[a];
+      while (l <= b.hi[a] && !SlabUsed(b, a, l)) ++l;
+      if (l <= b.hi[a]) b.lo[a] = l;
+      l = b.hi[a];
+      while (l >= b.lo[a] && !SlabUsed(b, a, l)) --l;
+      if (l >= b.lo[a]) b.hi[a] = l;
+    }
+    Stats(b);
+  }
+  void Build(int n) {
+    target = Clamp(n, 2, 256);
+    std::memset(palette, 255, sizeof palette);
+    int colours = 0;
+    for (int32_t v : h) colours += v != -1;
+    if (colours > target) {
+      boxes.assign(1, Box{{0, 0, 0}, {63, 63, 63}, {}, {}, 0, {}});
+      Shrink(boxes[0]);
+      while (int(boxes.size()) < target) {
+        double best = -1;
+        int pick = -1, axis = 0;
+        for (int i = 0; i < int(boxes.size()); ++i) {
+          if (boxes[i].diag <= 0) continue;
+          for (int a = 0; a < 3; ++a)
+            if (boxes[i].span[a] > 0 && boxes[i].var[a] > best) best = boxes[i].var[a], pick = i, axis = a;
+        }
+        if (pick < 0) break;
+        Box high = boxes[pick];
+        boxes[pick].hi[axis] = boxes[pick].split[axis];
+        high.lo[axis] = boxes[pick].split[axis] + 1;
+        boxes.push_back(high);
+        Shrink(boxes[pick]);
+        Shrink(boxes.back());
+      }
+      for (int i = 0; i < int(boxes.size()); ++i) {
+        int m[3];
+        Mean(boxes[i], true, m);
+        palette[i] = PaletteEntry{uint8_t(m[2]), uint8_t(m[1]), uint8_t(m[0])};
+        Each(boxes[i], [&](int c) { h[c] = i; });
+      }
+    } else {
+      int i = 0;
+      for (int c = 0; c < QuantCells; ++c)
+        if (h[c] != -1) {
+          palette[i] = PaletteEntry{uint8_t(4 * Level(c, 2)), uint8_t(4 * Level(c, 1)), uint8_t(4 * Level(c, 0))};
+          h[c] = i++;
+        }
+    }
+    int k = QuantNearest(0, 0, 0, target, palette);
+    if (k != 0) {
+      std::swap(palette[0], palette[k]);
+      for (int32_t& v : h) v = v == 0 ? k : v == k ? 0 : v;
+    }
+  }
+};
+
+// A picture of clustered colours: a few hundred centres, each pixel a centre
+// plus a little noise, so that cells hold counts above one.
+void Clustered(Image& img, std::mt19937& rng, int centres, int noise) {
+  std::vector<std::array<int, 3>> c(centres);
+  for (auto& v : c) v = {int(rng() % 256), int(rng() % 256), int(rng() % 256)};
+  for (int32_t i = 0; i < img.Width * img.Height; ++i) {
+    const auto& v = c[rng() % centres];
+    uint8_t* p = img.Pixels + i * img.BytesPerPixel;
+    for (int a = 0; a < 3; ++a) p[a] = uint8_t(Clamp(v[a] + int(rng() % (2 * noise + 1)) - noise, 0, 255));
+  }
+}
+
+// Counts an image into a fresh work area and returns a copy of the cells.
+std::vector<int32_t> Counted(const ImageBuffer& img) {
+  QuantPrepare();
+  QuantCount(img);
+  QuantArea& a = *QuantWorkArea();
+  return std::vector<int32_t>(a.Histogram, a.Histogram + QuantCells);
+}
+
+bool SameEntry(const PaletteEntry& a, const PaletteEntry& b) {
+  return a.Blue == b.Blue && a.Green == b.Green && a.Red == b.Red;
+}
+
+}  // namespace
+
+using Quant = ImageFixture;
+
+TEST_F(Quant, SplittingMatchesThePlainScanOfTheCube) {
+  std::mt19937 rng(11);
+  struct Case {
+    int centres, noise, colours;
+  } cases[] = {{300, 6, 256}, {40, 20, 17}, {2000, 1, 64}, {5, 40, 2}};
+  for (const Case& c : cases) {
+    Image img(48, 48, 24);
+    Clustered(img, rng, c.centres, c.noise);
+    PlainQuantizer plain;
+    plain.h = Counted(img);
+    plain.Build(c.colours);
+    QuantBuild(c.colours);
+    QuantArea& a = *QuantWorkArea();
+    ASSERT_GT(a.ColourCount, c.colours);
+    EXPECT_EQ(a.BoxCount, int32_t(plain.boxes.size()));
+    for (int i = 0; i < 256; ++i) EXPECT_TRUE(SameEntry(a.QuantPalette[i], plain.palette[i])) << i;
+    EXPECT_TRUE(std::equal(plain.h.begin(), plain.h.end(), a.Histogram)) << c.centres;
+    QuantRelease();
+  }
+}
+
+TEST_F(Quant, FewColoursAreKeptExactly) {
+  Image img(3, 1, 24);
+  img.Set({255, 255, 255, 8, 4, 2, 0, 0, 0});  // white, (blue 8, green 4, red 2), black
+  Counted(img);
+  QuantBuild(256);
+  QuantArea& a = *QuantWorkArea();
+  // In cell order: black, (red 0, green 1, blue 2), white as 252.
+  EXPECT_TRUE(SameEntry(a.QuantPalette[0], {0, 0, 0}));
+  EXPECT_TRUE(SameEntry(a.QuantPalette[1], {8, 4, 0}));
+  EXPECT_TRUE(SameEntry(a.QuantPalette[2], {252, 252, 252}));
+  for (int i = 3; i < 256; ++i) EXPECT_TRUE(SameEntry(a.QuantPalette[i], {255, 255, 255})) << i;
+  EXPECT_EQ(a.Histogram[QuantCell(63, 63, 63)], 2);
+  EXPECT_EQ(a.Histogram[QuantCell(0, 1, 2)], 1);
+  EXPECT_EQ(a.Histogram[QuantCell(1, 1, 1)], -1);
+  QuantRelease();
+}
+
+TEST_F(Quant, BlackOrTheNearestColourToItComesFirst) {
+  Image img(3, 1, 24);
+  img.Set({200, 200, 200, 40, 40, 40, 0, 0, 252});  // grey 200, grey 40, red 252
+  Counted(img);
+  QuantBuild(256);
+  QuantArea& a = *QuantWorkArea();
+  // Cell order puts red (levels 63, 0, 0) first; grey 40 is nearer black.
+  EXPECT_TRUE(SameEntry(a.QuantPalette[0], {40, 40, 40}));
+  EXPECT_TRUE(SameEntry(a.QuantPalette[1], {0, 0, 252}));
+  EXPECT_EQ(a.Histogram[QuantCell(10, 10, 10)], 0);
+  EXPECT_EQ(a.Histogram[QuantCell(63, 0, 0)], 1);  // took the old place of grey 40
+  EXPECT_EQ(a.Histogram[QuantCell(50, 50, 50)], 2);
+  QuantRelease();
+}
+
+TEST_F(Quant, OneColourGivesOneEntryAndWhite) {
+  Image img(5, 5, 32);
+  for (int i = 0; i < 25; ++i) img.SetBgr(i, 30, 60, 90);
+  Counted(img);
+  QuantBuild(256);
+  QuantArea& a = *QuantWorkArea();
+  EXPECT_EQ(a.ColourCount, 1);
+  EXPECT_EQ(a.Histogram[QuantCell(22, 15, 7)], 0);
+  EXPECT_TRUE(SameEntry(a.QuantPalette[0], {28, 60, 88}));
+  for (int i = 1; i < 256; ++i) EXPECT_TRUE(SameEntry(a.QuantPalette[i], {255, 255, 255}));
+  QuantRelease();
+}
+
+TEST_F(Quant, LevelsOfEveryDepth) {
+  struct Case {
+    int32_t bits;
+    std::vector<uint8_t> pixel;
+    int r, g, b;
+  } cases[] = {
+      {16, {0xFF, 0xFF}, 62, 63, 62},  // red 31, green 63, blue 31
+      {15, {0xFF, 0x7F}, 62, 62, 62},
+      {15, {0x21, 0x04}, 2, 2, 2},     // 1, 1, 1
+      {24, {7, 11, 255}, 63, 2, 1},
+      {32, {255, 0, 3, 9}, 0, 0, 63},
+  };
+  for (const Case& c : cases) {
+    Image img(1, 1, c.bits);
+    img.Set(c.pixel);
+    std::vector<int32_t> h = Counted(img);
+    EXPECT_EQ(h[QuantCell(c.r, c.g, c.b)], 0) << c.bits;
+    EXPECT_EQ(QuantWorkArea()->ColourCount, 1);
+    QuantRelease();
+  }
+}
+
+TEST_F(Quant, IndexedImagesCountThroughTheirPalette) {
+  Image img(4, 1, 8);
+  img.Set({1, 1, 1, 2});
+  img.Palette[1] = {4, 8, 12};
+  img.Palette[2] = {5, 9, 13};  // the same cell as entry 1
+  img.Palette[3] = {200, 0, 0};  // unused
+  std::vector<int32_t> h = Counted(img);
+  EXPECT_EQ(h[QuantCell(3, 2, 1)], 3);
+  EXPECT_EQ(h[QuantCell(0, 0, 50)], -1);
+  QuantRelease();
+}
+
+TEST_F(Quant, CountsSaturate) {
+  Image img(3, 1, 24);
+  img.Set({0, 0, 0, 0, 0, 0, 0, 0, 0});
+  QuantPrepare();
+  QuantWorkArea()->Histogram[0] = INT32_MAX - 1;
+  QuantWorkArea()->ColourCount = 1;
+  QuantWorkArea()->Occupied[0] = 0;
+  QuantCount(img);
+  EXPECT_EQ(QuantWorkArea()->Histogram[0], INT32_MAX);
+  EXPECT_EQ(QuantWorkArea()->ColourCount, 1);
+  QuantRelease();
+}
+
+TEST_F(Quant, BoxMeansUseTheLevelTable) {
+  // Many colours with red levels 0 and 1: box means of red below 4 become 0;
+  // whites give at most 252.
+  Image img(16, 32, 24);
+  for (int i = 0; i < 512; ++i) {
+    int c = i % 300;
+    if (c < 150)
+      img.SetBgr(i, uint8_t(c % 64 * 4), uint8_t(c / 64 * 4), uint8_t(i % 2 * 4));
+    else
+      img.SetBgr(i, uint8_t(255 - c % 64), uint8_t(255 - c / 64 % 2), 255);
+  }
+  Counted(img);
+  QuantBuild(8);
+  QuantArea& a = *QuantWorkArea();
+  ASSERT_GT(a.BoxCount, 1);
+  for (int i = 0; i < a.BoxCount; ++i) {
+    for (int v : {a.QuantPalette[i].Red, a.QuantPalette[i].Green, a.QuantPalette[i].Blue}) {
+      EXPECT_TRUE(v == 0 || (v >= 4 && v <= 252)) << v;
+    }
+  }
+  QuantRelease();
+}
+
+TEST_F(Quant, NearestTiesGoToTheLowerIndex) {
+  PaletteEntry pal[4] = {{0, 0, 100}, {0, 0, 20}, {0, 0, 0}, {0, 0, 40}};  // reds
+  EXPECT_EQ(QuantNearest(30, 0, 0, 4, pal), 1);  // 20 and 40 are both 10 away
+  EXPECT_EQ(QuantNearest(0, 0, 0, 4, pal), 2);
+  EXPECT_EQ(QuantNearest(0, 0, 0, 2, pal), 1);  // only the first count entries
+  PaletteEntry same[2] = {{1, 2, 3}, {1, 2, 3}};
+  EXPECT_EQ(QuantNearest(3, 2, 1, 2, same), 0);
+  EXPECT_EQ(QuantNearest(9, 9, 9, 0, same), 0);
+  // Green weighs most: a green step of 1 costs more than red and blue steps of 1.
+  PaletteEntry w[2] = {{0, 1, 0}, {1, 0, 1}};
+  EXPECT_EQ(QuantNearest(0, 0, 0, 2, w), 1);
+}
+
+TEST_F(Quant, LookupSearchesAnEmptyCellOnceAndKeepsTheAnswer) {
+  Image img(2, 1, 24);
+  img.Set({0, 0, 0, 255, 255, 255});
+  Counted(img);
+  QuantBuild(256);
+  QuantArea& a = *QuantWorkArea();
+  int32_t cell = QuantCell(60, 60, 60);
+  EXPECT_EQ(a.Histogram[cell], -1);
+  EXPECT_EQ(QuantLookup(a, cell), 1);
+  EXPECT_EQ(a.Histogram[cell], 1);
+  EXPECT_EQ(QuantLookup(a, QuantCell(2, 3, 1)), 0);
+  QuantRelease();
+}
+
+TEST_F(Quant, PalettesOfRandomImagesHoldTheirColours) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 6; ++round) {
+    Image img(int32_t(rng() % 40 + 1), int32_t(rng() % 40 + 1), round % 2 ? 16 : 24);
+    img.Fill(rng);
+    Counted(img);
+    QuantBuild(256);
+    QuantArea& a = *QuantWorkArea();
+    int32_t used = a.BoxCount > 0 ? a.BoxCount : a.ColourCount;
+    EXPECT_LE(used, 256);
+    for (int32_t c = 0; c < QuantCells; ++c) EXPECT_LT(a.Histogram[c], used);
+    QuantRelease();
+  }
+}
