@@ -188,7 +188,8 @@ void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image) {
       int32_t width = ReadInt32(b), height = ReadInt32(b + 4), bpp = ReadInt32(b + 8);
       bool compressed = ReadInt32(b + 12) != 0;
       if (width < 1 || height < 1 || bpp < 1 || bpp > 4) MonSetError(7, ImgHeaderInvalid);
-      int64_t size = int64_t(width) * height * bpp;
+      int64_t count = int64_t(width) * height;  // below 2^62: no overflow before the check
+      int64_t size = count > INT32_MAX ? INT64_MAX / 64 : count * bpp;
       int64_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);
       int64_t rest = length - at;
       if (!MemAcceptsSize(size) || rest < 0 || (!compressed && rest < size) ||

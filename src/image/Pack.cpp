@@ -253,7 +253,8 @@ bool FitsMemAlloc(int64_t size) { return size >= 1 && size * 21 / 20 + 4 <= INT3
 void PackPixels(const uint8_t* pixels, const uint8_t* previous, int32_t width,
                 int32_t bytesPerPixel, int32_t height, uint8_t*& stream, int32_t& streamBytes) {
   MonRun([&] {
-    int64_t line = int64_t(width) * bytesPerPixel, end = line * height;
+    int64_t line = int64_t(width) * bytesPerPixel, count = int64_t(width) * height;
+    int64_t end = count > INT32_MAX ? INT32_MAX : line * height;
     int64_t bound = end + end / 4 + 8;
     if (!pixels || width < 1 || height < 1 || bytesPerPixel < 1 || bytesPerPixel > 4 ||
         !FitsMemAlloc(bound))

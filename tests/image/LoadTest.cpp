@@ -112,6 +112,7 @@ TEST(LoadBlock, BadHeadersAreRefusedBeforeAllocating) {
       {"0 bytes per pixel", MakeBlock(1, 1, 0, 0, {1})},
       {"5 bytes per pixel", MakeBlock(1, 1, 5, 0, std::vector<uint8_t>(5))},
       {"pixels beyond 32 bits", MakeBlock(65536, 65536, 1, 0, std::vector<uint8_t>(768))},
+      {"pixel count whose size passes 64 bits", MakeBlock(INT32_MAX, INT32_MAX, 4, 1, {})},
       {"pixels beyond what MemAlloc takes", MakeBlock(40000, 20000, 3, 0, {})},
       {"raw pixels one byte short", MakeBlock(2, 2, 3, 0, std::vector<uint8_t>(11))},
       {"palette cut short", MakeBlock(1, 1, 1, 0, std::vector<uint8_t>(700))},

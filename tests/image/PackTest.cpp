@@ -139,6 +139,7 @@ TEST(PackBlock, BadArgumentsCannotCompress) {
   EXPECT_EQ(ErrorOf([&] { PackPixels(pixel, nullptr, 1, 5, 1, stream, bytes); }), cannot);
   EXPECT_EQ(ErrorOf([&] { PackPixels(nullptr, nullptr, 1, 1, 1, stream, bytes); }), cannot);
   EXPECT_EQ(ErrorOf([&] { PackPixels(pixel, nullptr, 50000, 4, 50000, stream, bytes); }), cannot);
+  EXPECT_EQ(ErrorOf([&] { PackPixels(pixel, nullptr, INT32_MAX, 4, INT32_MAX, stream, bytes); }), cannot);
   EXPECT_EQ(stream, nullptr);
 
   ImageBuffer image, other;
