@@ -23,7 +23,7 @@ inline int32_t CellOfWord(uint32_t w) { return (w >> 18 & 0x3F) | (w >> 4 & 0xFC
 // 2147483647, and lists the cell when it was empty.
 inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
   int32_t& c = a.Histogram[cell];
-  if (c < 0) a.Occupied[listed++] = cell;
+  if (c < 0) a.Occupied[listed++].Cell = cell;
   c += c != INT32_MAX;
 }
 
@@ -73,41 +73,69 @@ void CountIndexed(QuantArea& a, const ImageBuffer& source) {
     if (counts[i] == 0) continue;
     const PaletteEntry& e = source.Palette[i];
     int32_t& c = a.Histogram[QuantCell(e.Red >> 2, e.Green >> 2, e.Blue >> 2)];
-    if (c < 0) a.Occupied[listed++] = int32_t(&c - a.Histogram);
+    if (c < 0) a.Occupied[listed++].Cell = int32_t(&c - a.Histogram);
     c = int32_t(std::min<int64_t>(int64_t(c) + counts[i], INT32_MAX));
   }
   a.ColourCount = listed;
 }
 
+using Entry = QuantArea::Entry;
+
 // The run of the occupied list that belongs to a box.
 struct Run {
-  int32_t* First;
-  int32_t* Last;
+  Entry* First;
+  Entry* Last;
 };
 Run RunOf(int32_t box) { return {work->Occupied + work->BoxFirst[box], work->Occupied + work->BoxLast[box]}; }
 
-// Sums over a box's cells: weights w = cell + 1 (the pixel count) with their
-// level sums, and per-slab sums of the cell values v.
-struct BoxSums {
-  int64_t Total, Sum[3];
-  int64_t Slab[3][64];
-};
+using BoxSums = QuantBoxSums;
 
-void SumBox(int32_t box, BoxSums& s) {
+void SumRun(Run r, BoxSums& s) {
   std::memset(&s, 0, sizeof s);
-  const int32_t* h = work->Histogram;
-  for (Run r = RunOf(box); r.First != r.Last; ++r.First) {
-    int32_t cell = *r.First;
-    int64_t v = h[cell];
-    int32_t lr = CellRed(cell), lg = CellGreen(cell), lb = CellBlue(cell);
+  for (; r.First != r.Last; ++r.First) {
+    int32_t cell = r.First->Cell;
+    int64_t v = r.First->Value;
+    const int32_t l[3] = {CellRed(cell), CellGreen(cell), CellBlue(cell)};
+    const int64_t packed = (int64_t(1) << QuantSlabShift) + v + 1;
     s.Total += v + 1;
-    s.Sum[0] += (v + 1) * lr;
-    s.Sum[1] += (v + 1) * lg;
-    s.Sum[2] += (v + 1) * lb;
-    s.Slab[0][lr] += v;
-    s.Slab[1][lg] += v;
-    s.Slab[2][lb] += v;
+    for (int ax = 0; ax < 3; ++ax) {
+      s.Sum[ax] += (v + 1) * l[ax];
+      s.Slab[ax][l[ax]] += packed;
+    }
   }
+}
+
+void SumBox(int32_t box, BoxSums& s) { SumRun(RunOf(box), s); }
+
+// whole -= part, slab by slab.
+void Subtract(BoxSums& whole, const BoxSums& part) {
+  whole.Total -= part.Total;
+  for (int ax = 0; ax < 3; ++ax) {
+    whole.Sum[ax] -= part.Sum[ax];
+    for (int l = 0; l < 64; ++l) whole.Slab[ax][l] -= part.Slab[ax][l];
+  }
+}
+
+// Moves the entries of a run whose level on axis is at most split to its
+// front, keeping the order of each part; returns the first of the rest.
+// Every entry is written to both ends of the scratch list and the ends
+// advance by the test, so no branch depends on the colours.
+Entry* CutRun(Run r, int32_t axis, int32_t split, Entry* scratch) {
+  Entry* lo = scratch;
+  Entry* hi = scratch + (r.Last - r.First);
+  int32_t shift = 6 * axis;
+  for (const Entry* e = r.First; e != r.Last; ++e) {
+    bool low = (e->Cell >> shift & 63) <= split;
+    *lo = *e;
+    hi[-1] = *e;
+    lo += low;
+    hi -= !low;
+  }
+  size_t lows = size_t(lo - scratch);
+  std::memcpy(r.First, scratch, lows * sizeof(Entry));
+  // The high part was written from the back: restore its order.
+  std::reverse_copy(lo, scratch + (r.Last - r.First), r.First + lows);
+  return r.First + lows;
 }
 
 int32_t RoundedMean(int64_t sum, int64_t total) {
@@ -117,15 +145,21 @@ int32_t RoundedMean(int64_t sum, int64_t total) {
 const int32_t axisWeight[3] = {900, 3481, 121};
 
 // The variance of one axis and the last level of its lower half.
+// The sum of the values v of a packed slab.
+inline int64_t SlabValues(int64_t packed) {
+  return (packed & ((int64_t(1) << QuantSlabShift) - 1)) - (packed >> QuantSlabShift);
+}
+
 void AxisStats(const int64_t* slab, int32_t lo, int32_t hi, int32_t mean, int32_t weight, double& variance,
                int32_t& split) {
+  int64_t terms[64];
   int64_t total = 0;
-  for (int32_t l = lo; l <= hi; ++l) total += slab[l] * weight * int64_t(l - mean) * (l - mean);
+  for (int32_t l = lo; l <= hi; ++l) total += terms[l] = SlabValues(slab[l]) * weight * int64_t(l - mean) * (l - mean);
   variance = double(total);
   split = lo;
   double acc = 0;
   for (int32_t l = lo; l < hi; ++l) {
-    acc += double(slab[l] * weight * int64_t(l - mean) * (l - mean));
+    acc += double(terms[l]);
     if (acc > variance * 0.5) break;
     split = l;
   }
@@ -139,6 +173,51 @@ void ForEachCellOfBox(const ColourBox& b, F&& f) {
       int32_t row = QuantCell(0, lg, lb);
       for (int32_t lr = b.RMin; lr <= b.RMax; ++lr) f(row + lr);
     }
+}
+
+// QuantBoxStats from the sums of the box's cells; also notes the box's
+// greatest variance of an axis that a cut can divide.
+void BoxStatsFrom(int32_t box, const BoxSums& s) {
+  ColourBox& b = work->Boxes[box];
+  b.RSpan = b.RMax - b.RMin;
+  b.GSpan = b.GMax - b.GMin;
+  b.BSpan = b.BMax - b.BMin;
+  b.Diagonal = 900 * b.RSpan * b.RSpan + 3481 * b.GSpan * b.GSpan + 121 * b.BSpan * b.BSpan;
+  int32_t mean[3] = {0, 0, 0};
+  Traced([&] {
+    for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(s.Sum[ax], s.Total);
+  });
+  Traced([&] {
+    AxisStats(s.Slab[0], b.RMin, b.RMax, mean[0], axisWeight[0], b.RVariance, b.RSplit);
+    AxisStats(s.Slab[1], b.GMin, b.GMax, mean[1], axisWeight[1], b.GVariance, b.GSplit);
+    AxisStats(s.Slab[2], b.BMin, b.BMax, mean[2], axisWeight[2], b.BVariance, b.BSplit);
+  });
+  // Within a box the first axis of greatest variance wins, as in the pick.
+  double best = -1.0;
+  int32_t axis = -1;
+  const double variance[3] = {b.RVariance, b.GVariance, b.BVariance};
+  const int32_t span[3] = {b.RSpan, b.GSpan, b.BSpan};
+  for (int32_t ax = 0; ax < 3; ++ax)
+    if (b.Diagonal > 0 && span[ax] > 0 && variance[ax] > best) best = variance[ax], axis = ax;
+  work->BestVariance[box] = best;
+  work->BestAxis[box] = axis;
+}
+
+// QuantShrinkBox from the sums: the first and last occupied slab of each
+// axis are the faces pulled in; an empty box keeps its faces.
+void ShrinkFrom(int32_t box, const BoxSums& s) {
+  ColourBox& b = work->Boxes[box];
+  if (s.Total > 0) {
+    int32_t* faces[3][2] = {{&b.RMin, &b.RMax}, {&b.GMin, &b.GMax}, {&b.BMin, &b.BMax}};
+    for (int ax = 0; ax < 3; ++ax) {
+      int32_t lo = 0, hi = 63;
+      while (s.Slab[ax][lo] == 0) ++lo;
+      while (s.Slab[ax][hi] == 0) --hi;
+      *faces[ax][0] = lo;
+      *faces[ax][1] = hi;
+    }
+  }
+  BoxStatsFrom(box, s);
 }
 
 }  // namespace
@@ -202,9 +281,9 @@ void QuantBuild(int32_t n) {
 
 void QuantExactPalette() {
   QuantArea& a = *work;
-  std::sort(a.Occupied, a.Occupied + a.ColourCount);
+  std::sort(a.Occupied, a.Occupied + a.ColourCount, [](const Entry& x, const Entry& y) { return x.Cell < y.Cell; });
   for (int32_t i = 0; i < a.ColourCount; ++i) {
-    int32_t cell = a.Occupied[i];
+    int32_t cell = a.Occupied[i].Cell;
     a.QuantPalette[i] = PaletteEntry{uint8_t(4 * CellBlue(cell)), uint8_t(4 * CellGreen(cell)),
                                      uint8_t(4 * CellRed(cell))};
     a.Histogram[cell] = i;
@@ -217,6 +296,7 @@ void QuantSplit() {
   a.Boxes[0] = ColourBox{0, 63, 0, 63, 0, 63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   a.BoxFirst[0] = 0;
   a.BoxLast[0] = a.ColourCount;
+  for (int32_t i = 0; i < a.ColourCount; ++i) a.Occupied[i].Value = a.Histogram[a.Occupied[i].Cell];
   QuantShrinkBox(0);
   while (a.BoxCount < a.TargetColours) {
     int32_t b, axis;
@@ -230,72 +310,47 @@ void QuantSplit() {
     if (axis == 1) low.GMax = split, high.GMin = split + 1;
     if (axis == 2) low.BMax = split, high.BMin = split + 1;
     Run r = RunOf(b);
-    int32_t* mid = std::partition(r.First, r.Last, [&](int32_t cell) { return CellLevel(cell, axis) <= split; });
+    Entry* mid = CutRun(r, axis, split, a.Scratch);
     a.BoxFirst[n] = int32_t(mid - a.Occupied);
     a.BoxLast[n] = a.BoxLast[b];
     a.BoxLast[b] = a.BoxFirst[n];
-    QuantShrinkBox(b);
-    QuantShrinkBox(n);
+    // The parts' sums: the smaller summed, the larger by difference.
+    if (mid - r.First > r.Last - mid) {
+      SumBox(n, a.Sums[n]);
+      Subtract(a.Sums[b], a.Sums[n]);
+    } else {
+      a.Sums[n] = a.Sums[b];
+      SumBox(b, a.Sums[b]);
+      Subtract(a.Sums[n], a.Sums[b]);
+    }
+    ShrinkFrom(b, a.Sums[b]);
+    ShrinkFrom(n, a.Sums[n]);
   }
 }
 
 bool QuantPickBox(int32_t& box, int32_t& axis) {
+  // The first (box, axis) pair of greatest variance in the order boxes, then
+  // red, green, blue is the first box of greatest noted variance with its
+  // noted axis; an axis that cannot be cut is never noted.
   const QuantArea& a = *work;
   double best = -1.0;
-  bool found = false;
-  for (int32_t i = 0; i < a.BoxCount; ++i) {
-    const ColourBox& b = a.Boxes[i];
-    if (b.Diagonal <= 0) continue;
-    const double variance[3] = {b.RVariance, b.GVariance, b.BVariance};
-    const int32_t span[3] = {b.RSpan, b.GSpan, b.BSpan};
-    for (int32_t ax = 0; ax < 3; ++ax) {
-      // A cut along an axis of one level would leave an empty box.
-      if (span[ax] > 0 && variance[ax] > best) {
-        best = variance[ax];
-        box = i;
-        axis = ax;
-        found = true;
-      }
-    }
-  }
-  return found;
+  int32_t found = -1;
+  for (int32_t i = 0; i < a.BoxCount; ++i)
+    if (a.BestVariance[i] > best) best = a.BestVariance[i], found = i;
+  if (found < 0) return false;
+  box = found;
+  axis = a.BestAxis[found];
+  return true;
 }
 
 void QuantShrinkBox(int32_t box) {
-  ColourBox& b = work->Boxes[box];
-  Run r = RunOf(box);
-  if (r.First != r.Last) {
-    int32_t lo[3] = {63, 63, 63}, hi[3] = {0, 0, 0};
-    for (; r.First != r.Last; ++r.First) {
-      int32_t cell = *r.First;
-      for (int ax = 0; ax < 3; ++ax) {
-        int32_t l = CellLevel(cell, ax);
-        lo[ax] = std::min(lo[ax], l);
-        hi[ax] = std::max(hi[ax], l);
-      }
-    }
-    b.RMin = lo[0], b.RMax = hi[0], b.GMin = lo[1], b.GMax = hi[1], b.BMin = lo[2], b.BMax = hi[2];
-  }
-  QuantBoxStats(box);
+  SumBox(box, work->Sums[box]);
+  ShrinkFrom(box, work->Sums[box]);
 }
 
 void QuantBoxStats(int32_t box) {
-  ColourBox& b = work->Boxes[box];
-  b.RSpan = b.RMax - b.RMin;
-  b.GSpan = b.GMax - b.GMin;
-  b.BSpan = b.BMax - b.BMin;
-  b.Diagonal = 900 * b.RSpan * b.RSpan + 3481 * b.GSpan * b.GSpan + 121 * b.BSpan * b.BSpan;
-  BoxSums s;
-  int32_t mean[3] = {0, 0, 0};
-  Traced([&] {
-    SumBox(box, s);
-    for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(s.Sum[ax], s.Total);
-  });
-  Traced([&] {
-    AxisStats(s.Slab[0], b.RMin, b.RMax, mean[0], axisWeight[0], b.RVariance, b.RSplit);
-    AxisStats(s.Slab[1], b.GMin, b.GMax, mean[1], axisWeight[1], b.GVariance, b.GSplit);
-    AxisStats(s.Slab[2], b.BMin, b.BMax, mean[2], axisWeight[2], b.BVariance, b.BSplit);
-  });
+  SumBox(box, work->Sums[box]);
+  BoxStatsFrom(box, work->Sums[box]);
 }
 
 void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b) {
@@ -339,7 +394,7 @@ void QuantBlackFirst() {
   if (a.BoxCount > 0)
     for (int32_t i = 0; i < a.BoxCount; ++i) ForEachCellOfBox(a.Boxes[i], swap);
   else
-    std::for_each(a.Occupied, a.Occupied + a.ColourCount, swap);
+    for (int32_t i = 0; i < a.ColourCount; ++i) swap(a.Occupied[i].Cell);
 }
 
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette) {

@@ -11,7 +11,8 @@
 // list of the occupied cells: each box owns a contiguous run of that list, a
 // cut partitions the run, and pulling a box's faces in to its first occupied
 // slabs is the bounding box of its run. Statistics come from per-slab sums in
-// 64-bit integers, exact where the plain double sums are (below 2^53), so a
+// 64-bit integers, exact where the plain double sums are (below 2^53); a cut
+// sums only the smaller part and subtracts it from the box's sums. So a
 // picture with few colours costs little however large the cube is. The plain
 // scan of the cube remains in the tests as the reference.
 //
@@ -36,6 +37,16 @@ struct ColourBox {
   int32_t RSplit, GSplit, BSplit;              // last level of the lower half of a cut
 };
 
+// Sums over the occupied cells of a box: the pixel counts w = value + 1 with
+// their level sums, and per slab of each axis the number of occupied cells
+// (bits 40 and up) and the sum of their w (bits 0-39: at most 2^31 pixels);
+// the slab's sum of values v is the second minus the first.
+struct QuantBoxSums {
+  int64_t Total, Sum[3];
+  int64_t Slab[3][64];
+};
+constexpr int32_t QuantSlabShift = 40;
+
 struct QuantArea {
   // Before the palette is built: -1 for a colour no pixel has, else its pixel
   // count minus 1, saturated at 2147483647. After: the palette index of the
@@ -48,11 +59,23 @@ struct QuantArea {
   ColourBox Boxes[256];
   int32_t TargetColours;           // 2..256
   // The optimiser's own index: the occupied cells in order of first
-  // appearance (ColourCount of them, filled by QuantCount), regrouped so that
-  // box i owns the run BoxFirst[i] .. BoxLast[i] - 1.
-  int32_t Occupied[QuantCells];
+  // appearance (ColourCount of them, listed by QuantCount), each with its
+  // counted value once QuantSplit starts, regrouped so that box i owns the
+  // run BoxFirst[i] .. BoxLast[i] - 1. Reading the values from the list, not
+  // the cube, keeps the splitting in cache.
+  struct Entry {
+    int32_t Cell, Value;
+  };
+  Entry Occupied[QuantCells];
+  Entry Scratch[QuantCells];  // room for the cut of one run
   int32_t BoxFirst[256];
   int32_t BoxLast[256];
+  // Per box while splitting: its sums (a cut sums the smaller part and takes
+  // the larger as the difference) and its greatest variance of an axis that
+  // can be cut (-1 when none), which is what QuantPickBox compares.
+  QuantBoxSums Sums[256];
+  double BestVariance[256];
+  int32_t BestAxis[256];
 };
 
 // The work area of the quantisation in progress; null when none.

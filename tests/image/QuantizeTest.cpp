@@ -274,7 +274,7 @@ TEST_F(Quant, CountsSaturate) {
   QuantPrepare();
   QuantWorkArea()->Histogram[0] = INT32_MAX - 1;
   QuantWorkArea()->ColourCount = 1;
-  QuantWorkArea()->Occupied[0] = 0;
+  QuantWorkArea()->Occupied[0].Cell = 0;
   QuantCount(img);
   EXPECT_EQ(QuantWorkArea()->Histogram[0], INT32_MAX);
   EXPECT_EQ(QuantWorkArea()->ColourCount, 1);
