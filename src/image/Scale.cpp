@@ -1,0 +1,356 @@
+// The scaler and its line routines. The run pattern of a line (how many
+// source samples make output j, where a mean is inserted) is the same for
+// every channel, so the loops walk pixels and treat the channels of a pixel
+// together; the pixel width is a template parameter so that those inner
+// loops unroll.
+#include "image/Scale.h"
+
+#include <cstring>
+
+#include "image/Profiles.h"
+#include "runtime/Errors.h"
+
+namespace {
+
+constexpr int32_t ScaleOperation = 40;
+constexpr int32_t GeneralCategory = 4, OutOfRange = 1;
+
+inline uint8_t Mean(uint8_t a, uint8_t b) { return uint8_t((a + b) >> 1); }
+
+// ------------------------------------------------------------ horizontal
+
+// Division of a sum of n samples (sum <= 255 n, n <= 30678) by n as a
+// multiplication: exact because 255 n^2 < 2^40.
+struct RunDivider {
+  uint32_t N = 0;
+  uint64_t Magic = 0;
+  uint32_t Divide(uint32_t sum, uint32_t n) {
+    if (n != N) {
+      N = n;
+      Magic = ((uint64_t(1) << 40) + n - 1) / n;
+    }
+    return uint32_t((sum * Magic) >> 40);
+  }
+};
+
+template <int Step>
+void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int64_t ratio) {
+  int64_t acc = 0, pos = 0;
+  int32_t i = 0;
+  RunDivider divider;
+  for (int32_t j = 0; j < newW; ++j, q += Step) {
+    const uint8_t* first = p + int64_t(i) * Step;
+    int32_t n = 1;
+    ++i;
+    acc += ratio;
+    pos += ScaleUnit;
+    if (acc >= pos) {
+      while (i < srcW) {
+        ++i;
+        ++n;
+        pos += ScaleUnit;
+        if (pos >= acc) break;
+      }
+    }
+    if (n == 1) {
+      for (int c = 0; c < Step; ++c) q[c] = first[c];
+    } else if (n == 2) {
+      for (int c = 0; c < Step; ++c) q[c] = Mean(first[c], first[Step + c]);
+    } else {
+      uint32_t sum[Step] = {};
+      for (int32_t k = 0; k < n; ++k)
+        for (int c = 0; c < Step; ++c) sum[c] += first[k * Step + c];
+      for (int c = 0; c < Step; ++c) q[c] = uint8_t(divider.Divide(sum[c], uint32_t(n)));
+    }
+  }
+}
+
+// q[2k] = p[k], q[2k+1] = mean(p[k], p[k+1]), the last sample twice.
+template <int Step>
+void DoublePixels(const uint8_t* p, uint8_t* q, int32_t n) {
+  for (int32_t k = 0; k + 1 < n; ++k, p += Step, q += 2 * Step)
+    for (int c = 0; c < Step; ++c) {
+      q[c] = p[c];
+      q[Step + c] = Mean(p[c], p[Step + c]);
+    }
+  for (int c = 0; c < Step; ++c) q[c] = q[Step + c] = p[c];
+}
+
+template <int Step>
+void StretchPixels(const uint8_t* p, uint8_t* q, int32_t newW, int64_t ratio) {
+  int64_t acc = 0, pos = 0;
+  const uint8_t* end = q + int64_t(newW) * Step;
+  for (;;) {
+    for (int c = 0; c < Step; ++c) q[c] = p[c];
+    q += Step;
+    if (q == end) return;
+    p += Step;
+    pos += ScaleUnit;
+    acc += ratio;
+    if (acc < pos) {
+      acc += ratio;
+      for (int c = 0; c < Step; ++c) q[c] = Mean(p[c - Step], p[c]);
+      q += Step;
+      if (q == end) return;
+    }
+  }
+}
+
+template <int Step>
+void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
+  uint8_t* a = buffer;
+  uint8_t* b = buffer + dstLineBytes;
+  int32_t n = srcLineBytes / Step, newW = dstLineBytes / Step;
+  bool doubled = false;
+  for (; factor > 1; factor >>= 1) {
+    DoublePixels<Step>(a, b, n);
+    n *= 2;
+    std::memcpy(a, b, size_t(n) * Step);
+    doubled = true;
+  }
+  // In 64 bits: 70000 x a line of more than 61356 bytes does not fit 32.
+  if (doubled) {
+    ratio = int64_t(ScaleUnit) * (int64_t(n) * Step) / dstLineBytes;
+    if (ratio >= ScaleUnit) return;
+  }
+  if (ratio == ScaleUnit)
+    std::memcpy(b, a, size_t(dstLineBytes));
+  else
+    StretchPixels<Step>(a, b, newW, ratio);
+}
+
+template <int Step>
+void ReduceLine(int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
+  ReducePixels<Step>(buffer, buffer + srcLineBytes, srcLineBytes / Step, dstLineBytes / Step, ratio);
+}
+
+// -------------------------------------------------------------- vertical
+
+void AverageBytes(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) out[i] = Mean(a[i], b[i]);
+}
+
+void AddBytes(const uint8_t* bytes, uint16_t* words, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) words[i] = uint16_t(words[i] + bytes[i]);
+}
+
+// Sums of n lines (sum <= 255 n, n <= 255) divided by n in 32-bit lanes:
+// with m = ceil(2^24 / n), x m < 2^32 and x (m n - 2^24) < 2^24.
+void DivideSums(const uint16_t* words, uint8_t* bytes, int32_t count, uint32_t n) {
+  uint32_t m = ((uint32_t(1) << 24) + n - 1) / n;
+  for (int32_t i = 0; i < count; ++i) bytes[i] = uint8_t((words[i] * m) >> 24);
+}
+
+// The lines of the vertical reduction: the same runs as the horizontal one,
+// except that a tie does not merge.
+template <class Visit>
+void VerticalRuns(int32_t srcH, int32_t ratio, Visit&& visit) {
+  int64_t acc = 0, pos = 0;
+  for (int32_t r = 0; r < srcH; ++r) {
+    int32_t first = r, count = 1;
+    acc += ratio;
+    pos += ScaleUnit;
+    if (acc > pos) {
+      do {
+        ++r;
+        if (r < srcH) ++count;
+        pos += ScaleUnit;
+      } while (pos < acc);
+    }
+    visit(first, count);
+  }
+}
+
+int32_t MostMergedLines(int32_t srcH, int32_t newH) {
+  int32_t most = 1;
+  VerticalRuns(srcH, srcH * ScaleUnit / newH, [&](int32_t, int32_t count) {
+    if (count > most) most = count;
+  });
+  return most;
+}
+
+void ReduceVertically(const uint8_t* src, uint8_t* dst, int64_t line, int32_t srcH, int32_t ratio,
+                      uint16_t* sums) {
+  int64_t w = 0;
+  VerticalRuns(srcH, ratio, [&](int32_t first, int32_t count) {
+    const uint8_t* in = src + first * line;
+    uint8_t* out = dst + w++ * line;
+    if (count == 1) {
+      std::memcpy(out, in, size_t(line));
+    } else if (count == 2) {
+      AverageBytes(in, in + line, out, int32_t(line));
+    } else {
+      std::memset(sums, 0, size_t(line) * 2);
+      for (int32_t k = 0; k < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
+      DivideSums(sums, out, int32_t(line), uint32_t(count));
+    }
+  });
+}
+
+// Doubling passes in place: the block of m lines starts at the top; an
+// upward pass reads it from its last line and writes from the target's last
+// line up, a downward pass reads it from its first line and writes from the
+// target's first line down, so that writing never reaches a line still to
+// be read. Then the fractional pass in the direction reached, with the
+// current and next line held in the buffer (its writes may reach them).
+void EnlargeVertically(uint8_t* t, int64_t line, int32_t m, int32_t newH, int32_t factor, uint8_t* a,
+                       uint8_t* b) {
+  bool up = true;
+  for (; factor > 1; factor >>= 1, m *= 2, up = !up) {
+    if (up) {
+      for (int32_t idx = 0; idx < m; ++idx) {
+        int64_t k = m - 1 - idx, next = k > 0 ? k - 1 : k, w = newH - 1 - 2 * int64_t(idx);
+        std::memcpy(t + w * line, t + k * line, size_t(line));
+        AverageBytes(t + k * line, t + next * line, t + (w - 1) * line, int32_t(line));
+      }
+    } else {
+      for (int32_t idx = 0; idx < m; ++idx) {
+        int64_t k = newH - m + idx, next = k < newH - 1 ? k + 1 : k, w = 2 * int64_t(idx);
+        std::memcpy(t + w * line, t + k * line, size_t(line));
+        AverageBytes(t + k * line, t + next * line, t + (w + 1) * line, int32_t(line));
+      }
+    }
+  }
+  int64_t ratio = int64_t(m) * ScaleUnit / newH;
+  if (ratio >= ScaleUnit) return;
+  // Reading order k = 0 .. m - 1 and writing order w = 0 .. newH - 1 map to
+  // rows from the bottom (upward) or the top (downward).
+  auto readRow = [&](int64_t k) { return up ? m - 1 - k : newH - m + k; };
+  auto writeRow = [&](int64_t w) { return up ? newH - 1 - w : w; };
+  int64_t acc = 0, pos = 0, k = 0, w = 0;
+  std::memcpy(a, t + readRow(0) * line, size_t(line));
+  while (w >= 0 && w < newH) {
+    if (k + 1 < m) std::memcpy(b, t + readRow(k + 1) * line, size_t(line));
+    else std::memcpy(b, a, size_t(line));
+    std::memcpy(t + writeRow(w) * line, a, size_t(line));
+    pos += ScaleUnit;
+    acc += ratio;
+    if (acc < pos) {
+      if (w + 1 < newH) AverageBytes(a, b, t + writeRow(w + 1) * line, int32_t(line));
+      ++w;
+      acc += ratio;
+    }
+    ++k;
+    ++w;
+    uint8_t* swap = a;
+    a = b;
+    b = swap;
+  }
+}
+
+bool InLimits(int32_t size) { return size >= 1 && size <= ScaleMostSize; }
+
+}  // namespace
+
+// ------------------------------------------------------------ line routines
+
+void LineReduce(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
+  switch (step) {
+    case 3: ReduceLine<3>(ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 4: ReduceLine<4>(ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 1: ReduceLine<1>(ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 2: ReduceLine<2>(ratio, dstLineBytes, srcLineBytes, buffer); break;
+    default: break;
+  }
+}
+
+void LineEnlarge(int32_t step, int32_t factor, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes,
+                 uint8_t* buffer) {
+  switch (step) {
+    case 3: EnlargeLine<3>(factor, ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 4: EnlargeLine<4>(factor, ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 1: EnlargeLine<1>(factor, ratio, dstLineBytes, srcLineBytes, buffer); break;
+    case 2: EnlargeLine<2>(factor, ratio, dstLineBytes, srcLineBytes, buffer); break;
+    default: break;
+  }
+}
+
+void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) {
+  uint8_t* words = buffer + offset;
+  for (int32_t i = 0; i < count; ++i) {
+    uint32_t w = uint32_t(words[2 * i] | words[2 * i + 1] << 8) + buffer[i];
+    words[2 * i] = uint8_t(w);
+    words[2 * i + 1] = uint8_t(w >> 8);
+  }
+}
+
+void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer) {
+  uint32_t d = uint32_t(divisor) & 255;
+  if (d == 0) {
+    MonSetError(GeneralCategory, OutOfRange);
+    return;
+  }
+  const uint8_t* words = buffer + offset;
+  for (int32_t i = 0; i < count; ++i) buffer[i] = uint8_t(uint32_t(words[2 * i] | words[2 * i + 1] << 8) / d);
+}
+
+void LineAverage(int32_t offset, int32_t count, uint8_t* buffer) {
+  AverageBytes(buffer, buffer + offset, buffer, count);
+}
+
+// -------------------------------------------------------------------- scaler
+
+void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, int32_t newHeight) {
+  try {
+    MonRun([&] {
+      if (!InLimits(newWidth) || !InLimits(newHeight) || !InLimits(source.Width) || !InLimits(source.Height) ||
+          (newHeight < source.Height && MostMergedLines(source.Height, newHeight) > ScaleMostMerge))
+        MonSetError(GeneralCategory, OutOfRange);
+
+      OpProfile profile;
+      OpProfileFor(profile, ScaleOperation);
+      OpJob job;
+      OpBegin(profile, job, &source, &destination, newWidth, newHeight);
+      ImageBuffer& work = *job.Work;
+      ImageBuffer& out = *job.Out;
+      const int32_t bpp = work.BytesPerPixel, bits = work.BitsPerPixel;
+      const int32_t srcW = work.Width, srcH = work.Height;
+      const int32_t srcLine = srcW * bpp, dstLine = newWidth * bpp;
+      const int32_t most = srcLine > dstLine ? srcLine : dstLine;
+
+      uint8_t* buffer = nullptr;
+      MemAlloc(buffer, most * bpp, 0, "(ImgScale)");
+      const int32_t rx = srcW * ScaleUnit / newWidth, ry = srcH * ScaleUnit / newHeight;
+      const int32_t fx = uint16_t(newWidth / srcW), fy = uint16_t(newHeight / srcH);
+
+      // Step 1: vertical reduction into an intermediate image. Source lines
+      // are summed where they lie, so region A is free for the 16-bit sums
+      // (2 x srcLine bytes, aligned at the block's start).
+      ImageBuffer mid;
+      ImgInit(mid);
+      const uint8_t* lines = work.Pixels;
+      int32_t count = srcH;
+      if (fy == 0) {
+        ImgAlloc(mid, srcW, newHeight, bits, 0, "(ImgScale):lines");
+        ReduceVertically(work.Pixels, mid.Pixels, srcLine, srcH, ry, reinterpret_cast<uint16_t*>(buffer));
+        lines = mid.Pixels;
+        count = newHeight;
+      }
+
+      // Step 2: the horizontal step on the smaller number of lines.
+      uint8_t* b = buffer + most;
+      for (int32_t y = 0; y < count; ++y) {
+        std::memcpy(buffer, lines + int64_t(y) * srcLine, size_t(srcLine));
+        if (rx > ScaleUnit)
+          LineReduce(bpp, rx, dstLine, srcLine, buffer);
+        else
+          LineEnlarge(bpp, fx, rx, dstLine, srcLine, buffer);
+        std::memcpy(out.Pixels + int64_t(y) * dstLine, b, size_t(dstLine));
+      }
+
+      // Step 3: vertical enlargement in place.
+      if (fy >= 1 && newHeight > srcH) EnlargeVertically(out.Pixels, dstLine, srcH, newHeight, fy, buffer, b);
+
+      MemFree(buffer);
+      ImgFree(mid);
+      ImgSetGeometry(out, newWidth, newHeight, bits);
+      OpEnd(job);
+    });
+  } catch (const EMon&) {
+    // Blocks that the failed section obtained are released: drop the
+    // records' pointers to them.
+    for (ImageBuffer* image : {&source, &destination})
+      if (image->Pixels && !image->ExternalPixels && !MemTest(image->Pixels)) ImgInit(*image);
+    throw;
+  }
+}
