@@ -62,5 +62,5 @@ void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer);
 // divisor taken modulo 256; a divisor of 0 changes nothing and records
 // "Out of range." (4, 1).
 void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer);
-// Byte i becomes (byte i + byte i + offset) >> 1.
+// Byte i becomes (byte i + byte (i + offset)) >> 1.
 void LineAverage(int32_t offset, int32_t count, uint8_t* buffer);
