@@ -56,6 +56,8 @@ void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int6
       for (int c = 0; c < Step; ++c) q[c] = first[c];
     } else if (n == 2) {
       for (int c = 0; c < Step; ++c) q[c] = Mean(first[c], first[Step + c]);
+    } else if (n == 3) {
+      for (int c = 0; c < Step; ++c) q[c] = uint8_t((first[c] + first[Step + c] + first[2 * Step + c]) / 3);
     } else {
       uint32_t sum[Step] = {};
       for (int32_t k = 0; k < n; ++k)
@@ -134,11 +136,12 @@ void AddBytes(const uint8_t* bytes, uint16_t* words, int32_t count) {
   for (int32_t i = 0; i < count; ++i) words[i] = uint16_t(words[i] + bytes[i]);
 }
 
-// Sums of n lines (sum <= 255 n, n <= 255) divided by n in 32-bit lanes:
-// with m = ceil(2^24 / n), x m < 2^32 and x (m n - 2^24) < 2^24.
-void DivideSums(const uint16_t* words, uint8_t* bytes, int32_t count, uint32_t n) {
+// The last of n lines added to the sums of the others and the total divided
+// by n in 32-bit lanes (total <= 255 n, n <= 255): with m = ceil(2^24 / n),
+// x m < 2^32 and x (m n - 2^24) < 2^24, so the quotient is exact.
+void DivideSums(const uint16_t* words, const uint8_t* last, uint8_t* bytes, int32_t count, uint32_t n) {
   uint32_t m = ((uint32_t(1) << 24) + n - 1) / n;
-  for (int32_t i = 0; i < count; ++i) bytes[i] = uint8_t((words[i] * m) >> 24);
+  for (int32_t i = 0; i < count; ++i) bytes[i] = uint8_t((uint32_t(words[i] + last[i]) * m) >> 24);
 }
 
 // The lines of the vertical reduction: the same runs as the horizontal one,
@@ -169,22 +172,17 @@ int32_t MostMergedLines(int32_t srcH, int32_t newH) {
   return most;
 }
 
-void ReduceVertically(const uint8_t* src, uint8_t* dst, int64_t line, int32_t srcH, int32_t ratio,
-                      uint16_t* sums) {
-  int64_t w = 0;
-  VerticalRuns(srcH, ratio, [&](int32_t first, int32_t count) {
-    const uint8_t* in = src + first * line;
-    uint8_t* out = dst + w++ * line;
-    if (count == 1) {
-      std::memcpy(out, in, size_t(line));
-    } else if (count == 2) {
-      AverageBytes(in, in + line, out, int32_t(line));
-    } else {
-      std::memset(sums, 0, size_t(line) * 2);
-      for (int32_t k = 0; k < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
-      DivideSums(sums, out, int32_t(line), uint32_t(count));
-    }
-  });
+// One output line of the vertical reduction from count source lines.
+void MergeLines(const uint8_t* in, int64_t line, int32_t count, uint8_t* out, uint16_t* sums) {
+  if (count == 1) {
+    std::memcpy(out, in, size_t(line));
+  } else if (count == 2) {
+    AverageBytes(in, in + line, out, int32_t(line));
+  } else {
+    for (int64_t i = 0; i < line; ++i) sums[i] = in[i];
+    for (int32_t k = 1; k + 1 < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
+    DivideSums(sums, in + (count - 1) * line, out, int32_t(line), uint32_t(count));
+  }
 }
 
 // Doubling passes in place: the block of m lines starts at the top; an
@@ -308,41 +306,43 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       const int32_t srcLine = srcW * bpp, dstLine = newWidth * bpp;
       const int32_t most = srcLine > dstLine ? srcLine : dstLine;
 
+      // Two bytes past max(src, dst) x bpp let the 16-bit sums start at an
+      // even offset in region B.
       uint8_t* buffer = nullptr;
-      MemAlloc(buffer, most * bpp, 0, "(ImgScale)");
+      MemAlloc(buffer, most * bpp + 2, 0, "(ImgScale)");
+      uint8_t* b = buffer + most;
+      uint16_t* sums = reinterpret_cast<uint16_t*>(buffer + ((most + 1) & ~1));
       const int32_t rx = srcW * ScaleUnit / newWidth, ry = srcH * ScaleUnit / newHeight;
       const int32_t fx = uint16_t(newWidth / srcW), fy = uint16_t(newHeight / srcH);
 
-      // Step 1: vertical reduction into an intermediate image. Source lines
-      // are summed where they lie, so region A is free for the 16-bit sums
-      // (2 x srcLine bytes, aligned at the block's start).
-      ImageBuffer mid;
-      ImgInit(mid);
-      const uint8_t* lines = work.Pixels;
-      int32_t count = srcH;
-      if (fy == 0) {
-        ImgAlloc(mid, srcW, newHeight, bits, 0, "(ImgScale):lines");
-        ReduceVertically(work.Pixels, mid.Pixels, srcLine, srcH, ry, reinterpret_cast<uint16_t*>(buffer));
-        lines = mid.Pixels;
-        count = newHeight;
-      }
-
-      // Step 2: the horizontal step on the smaller number of lines.
-      uint8_t* b = buffer + most;
-      for (int32_t y = 0; y < count; ++y) {
-        std::memcpy(buffer, lines + int64_t(y) * srcLine, size_t(srcLine));
+      // Step 2, the horizontal step, from region A into target line y.
+      auto horizontal = [&](int32_t y) {
         if (rx > ScaleUnit)
           LineReduce(bpp, rx, dstLine, srcLine, buffer);
         else
           LineEnlarge(bpp, fx, rx, dstLine, srcLine, buffer);
         std::memcpy(out.Pixels + int64_t(y) * dstLine, b, size_t(dstLine));
+      };
+      if (fy == 0) {
+        // Step 1, the vertical reduction: each merged line goes through the
+        // horizontal step at once, which leaves the same lines as an
+        // intermediate image would without holding one.
+        int32_t y = 0;
+        VerticalRuns(srcH, ry, [&](int32_t first, int32_t count) {
+          MergeLines(work.Pixels + int64_t(first) * srcLine, srcLine, count, buffer, sums);
+          horizontal(y++);
+        });
+      } else {
+        for (int32_t y = 0; y < srcH; ++y) {
+          std::memcpy(buffer, work.Pixels + int64_t(y) * srcLine, size_t(srcLine));
+          horizontal(y);
+        }
       }
 
       // Step 3: vertical enlargement in place.
       if (fy >= 1 && newHeight > srcH) EnlargeVertically(out.Pixels, dstLine, srcH, newHeight, fy, buffer, b);
 
       MemFree(buffer);
-      ImgFree(mid);
       ImgSetGeometry(out, newWidth, newHeight, bits);
       OpEnd(job);
     });
