@@ -86,22 +86,25 @@ struct Run {
   Entry* First;
   Entry* Last;
 };
-Run RunOf(int32_t box) { return {work->Occupied + work->BoxFirst[box], work->Occupied + work->BoxLast[box]}; }
+Entry* ListOf(int32_t box) { return work->BoxList[box] ? work->Spare : work->Occupied; }
+Run RunOf(int32_t box) { return {ListOf(box) + work->BoxFirst[box], ListOf(box) + work->BoxLast[box]}; }
 
 using BoxSums = QuantBoxSums;
+
+constexpr int64_t weightMask = (int64_t(1) << QuantSlabShift) - 1;
 
 void SumRun(Run r, BoxSums& s) {
   std::memset(&s, 0, sizeof s);
   for (; r.First != r.Last; ++r.First) {
     int32_t cell = r.First->Cell;
-    int64_t v = r.First->Value;
-    const int32_t l[3] = {CellRed(cell), CellGreen(cell), CellBlue(cell)};
-    const int64_t packed = (int64_t(1) << QuantSlabShift) + v + 1;
-    s.Total += v + 1;
-    for (int ax = 0; ax < 3; ++ax) {
-      s.Sum[ax] += (v + 1) * l[ax];
-      s.Slab[ax][l[ax]] += packed;
-    }
+    const int64_t packed = (int64_t(1) << QuantSlabShift) + r.First->Value + 1;
+    s.Slab[0][CellRed(cell)] += packed;
+    s.Slab[1][CellGreen(cell)] += packed;
+    s.Slab[2][CellBlue(cell)] += packed;
+  }
+  for (int l = 0; l < 64; ++l) {
+    s.Total += s.Slab[0][l] & weightMask;
+    for (int ax = 0; ax < 3; ++ax) s.Sum[ax] += (s.Slab[ax][l] & weightMask) * l;
   }
 }
 
@@ -116,13 +119,13 @@ void Subtract(BoxSums& whole, const BoxSums& part) {
   }
 }
 
-// Moves the entries of a run whose level on axis is at most split to its
-// front, keeping the order of each part; returns the first of the rest.
-// Every entry is written to both ends of the scratch list and the ends
-// advance by the test, so no branch depends on the colours.
-Entry* CutRun(Run r, int32_t axis, int32_t split, Entry* scratch) {
-  Entry* lo = scratch;
-  Entry* hi = scratch + (r.Last - r.First);
+// Writes the entries of a run whose level on axis is at most split to the
+// front of out and the others to its back; returns the number of the first.
+// Every entry is written to both ends and the ends advance by the test, so no
+// branch depends on the colours.
+int32_t CutRun(Run r, int32_t axis, int32_t split, Entry* out) {
+  Entry* lo = out;
+  Entry* hi = out + (r.Last - r.First);
   int32_t shift = 6 * axis;
   for (const Entry* e = r.First; e != r.Last; ++e) {
     bool low = (e->Cell >> shift & 63) <= split;
@@ -131,11 +134,7 @@ Entry* CutRun(Run r, int32_t axis, int32_t split, Entry* scratch) {
     lo += low;
     hi -= !low;
   }
-  size_t lows = size_t(lo - scratch);
-  std::memcpy(r.First, scratch, lows * sizeof(Entry));
-  // The high part was written from the back: restore its order.
-  std::reverse_copy(lo, scratch + (r.Last - r.First), r.First + lows);
-  return r.First + lows;
+  return int32_t(lo - out);
 }
 
 int32_t RoundedMean(int64_t sum, int64_t total) {
@@ -201,6 +200,12 @@ void BoxStatsFrom(int32_t box, const BoxSums& s) {
     if (b.Diagonal > 0 && span[ax] > 0 && variance[ax] > best) best = variance[ax], axis = ax;
   work->BestVariance[box] = best;
   work->BestAxis[box] = axis;
+  const double* v = work->BestVariance;
+  int32_t* tree = work->PickTree;
+  for (int32_t node = (256 + box) / 2; node >= 1; node /= 2) {
+    int32_t l = tree[2 * node], r = tree[2 * node + 1];
+    tree[node] = v[r] > v[l] || (v[r] == v[l] && r < l) ? r : l;
+  }
 }
 
 // QuantShrinkBox from the sums: the first and last occupied slab of each
@@ -270,6 +275,7 @@ void QuantBuild(int32_t n) {
   a.TargetColours = Clamp(n, 2, 256);
   for (int i = 0; i < 256; ++i) a.LevelTable[i] = i < 4 ? 0 : i;
   a.BoxCount = 0;
+  a.SortedCount = 0;
   if (a.ColourCount > a.TargetColours) {
     QuantSplit();
     QuantBoxPalette();
@@ -296,6 +302,11 @@ void QuantSplit() {
   a.Boxes[0] = ColourBox{0, 63, 0, 63, 0, 63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   a.BoxFirst[0] = 0;
   a.BoxLast[0] = a.ColourCount;
+  a.BoxList[0] = 0;
+  // Boxes not yet made take part in the tournament with no variance.
+  std::fill(a.BestVariance, a.BestVariance + 256, -1.0);
+  for (int32_t i = 0; i < 256; ++i) a.PickTree[256 + i] = i;
+  for (int32_t node = 255; node >= 1; --node) a.PickTree[node] = a.PickTree[2 * node];
   for (int32_t i = 0; i < a.ColourCount; ++i) a.Occupied[i].Value = a.Histogram[a.Occupied[i].Cell];
   QuantShrinkBox(0);
   while (a.BoxCount < a.TargetColours) {
@@ -309,13 +320,14 @@ void QuantSplit() {
     if (axis == 0) low.RMax = split, high.RMin = split + 1;
     if (axis == 1) low.GMax = split, high.GMin = split + 1;
     if (axis == 2) low.BMax = split, high.BMin = split + 1;
-    Run r = RunOf(b);
-    Entry* mid = CutRun(r, axis, split, a.Scratch);
-    a.BoxFirst[n] = int32_t(mid - a.Occupied);
+    int32_t to = 1 - a.BoxList[b];
+    int32_t lows = CutRun(RunOf(b), axis, split, (to ? a.Spare : a.Occupied) + a.BoxFirst[b]);
+    a.BoxList[b] = a.BoxList[n] = to;
+    a.BoxFirst[n] = a.BoxFirst[b] + lows;
     a.BoxLast[n] = a.BoxLast[b];
     a.BoxLast[b] = a.BoxFirst[n];
     // The parts' sums: the smaller summed, the larger by difference.
-    if (mid - r.First > r.Last - mid) {
+    if (a.BoxLast[b] - a.BoxFirst[b] > a.BoxLast[n] - a.BoxFirst[n]) {
       SumBox(n, a.Sums[n]);
       Subtract(a.Sums[b], a.Sums[n]);
     } else {
@@ -331,13 +343,11 @@ void QuantSplit() {
 bool QuantPickBox(int32_t& box, int32_t& axis) {
   // The first (box, axis) pair of greatest variance in the order boxes, then
   // red, green, blue is the first box of greatest noted variance with its
-  // noted axis; an axis that cannot be cut is never noted.
+  // noted axis (an axis that cannot be cut is never noted): the winner of
+  // the tournament, when its variance is above -1.
   const QuantArea& a = *work;
-  double best = -1.0;
-  int32_t found = -1;
-  for (int32_t i = 0; i < a.BoxCount; ++i)
-    if (a.BestVariance[i] > best) best = a.BestVariance[i], found = i;
-  if (found < 0) return false;
+  int32_t found = a.PickTree[1];
+  if (!(a.BestVariance[found] > -1.0)) return false;
   box = found;
   axis = a.BestAxis[found];
   return true;
@@ -354,8 +364,7 @@ void QuantBoxStats(int32_t box) {
 }
 
 void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b) {
-  BoxSums s;
-  SumBox(box, s);
+  const BoxSums& s = work->Sums[box];
   int32_t m[3] = {0, 0, 0};
   if (s.Total > 0) {
     for (int ax = 0; ax < 3; ++ax)
@@ -413,9 +422,46 @@ int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, co
   return result;
 }
 
+void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::SortedEntry* sorted) {
+  for (int32_t i = 0; i < count; ++i) sorted[i] = {palette[i].Green, palette[i].Red, palette[i].Blue, i};
+  std::sort(sorted, sorted + count, [](const QuantArea::SortedEntry& x, const QuantArea::SortedEntry& y) {
+    return x.Green != y.Green ? x.Green < y.Green : x.Index < y.Index;
+  });
+}
+
+int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
+                           const QuantArea::SortedEntry* sorted) {
+  int32_t best = INT32_MAX, result = 0;
+  // An entry whose green term alone exceeds best cannot win; one whose green
+  // term equals it can still tie, and a tie goes to the lower index.
+  auto consider = [&](const QuantArea::SortedEntry& e, int32_t g2) {
+    int32_t dr = e.Red - red, db = e.Blue - blue;
+    int32_t d = 900 * dr * dr + g2 + 121 * db * db;
+    if (d < best || (d == best && e.Index < result)) best = d, result = e.Index;
+  };
+  int32_t start = int32_t(std::lower_bound(sorted, sorted + count, green,
+                                           [](const QuantArea::SortedEntry& e, int32_t g) { return e.Green < g; }) -
+                          sorted);
+  for (int32_t i = start; i < count; ++i) {
+    int32_t dg = sorted[i].Green - green, g2 = 3481 * dg * dg;
+    if (g2 > best) break;
+    consider(sorted[i], g2);
+  }
+  for (int32_t i = start - 1; i >= 0; --i) {
+    int32_t dg = sorted[i].Green - green, g2 = 3481 * dg * dg;
+    if (g2 > best) break;
+    consider(sorted[i], g2);
+  }
+  return result;
+}
+
 int32_t QuantLookupSlow(int32_t cell) {
   QuantArea& a = *work;
-  int32_t k = QuantNearest(4 * CellRed(cell), 4 * CellGreen(cell), 4 * CellBlue(cell), a.TargetColours, a.QuantPalette);
+  if (a.SortedCount != a.TargetColours) {
+    QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
+    a.SortedCount = a.TargetColours;
+  }
+  int32_t k = QuantNearestSorted(4 * CellRed(cell), 4 * CellGreen(cell), 4 * CellBlue(cell), a.TargetColours, a.ByGreen);
   a.Histogram[cell] = k;
   return k;
 }

@@ -37,10 +37,11 @@ struct ColourBox {
   int32_t RSplit, GSplit, BSplit;              // last level of the lower half of a cut
 };
 
-// Sums over the occupied cells of a box: the pixel counts w = value + 1 with
-// their level sums, and per slab of each axis the number of occupied cells
-// (bits 40 and up) and the sum of their w (bits 0-39: at most 2^31 pixels);
-// the slab's sum of values v is the second minus the first.
+// Sums over the occupied cells of a box: per slab of each axis the number of
+// occupied cells (bits 40 and up) and the sum of their pixel counts
+// w = value + 1 (bits 0-39: at most 2^31 pixels), so that the slab's sum of
+// values v is the second minus the first; and from the slabs, the total
+// weight and the weighted sum of the levels of each axis.
 struct QuantBoxSums {
   int64_t Total, Sum[3];
   int64_t Slab[3][64];
@@ -66,16 +67,31 @@ struct QuantArea {
   struct Entry {
     int32_t Cell, Value;
   };
+  // A cut reads a run from one list and writes its two parts to the same
+  // places of the other; BoxList tells which list holds a box (0: Occupied,
+  // 1: Spare). The order inside a run means nothing.
   Entry Occupied[QuantCells];
-  Entry Scratch[QuantCells];  // room for the cut of one run
+  Entry Spare[QuantCells];
   int32_t BoxFirst[256];
   int32_t BoxLast[256];
+  int32_t BoxList[256];
   // Per box while splitting: its sums (a cut sums the smaller part and takes
   // the larger as the difference) and its greatest variance of an axis that
   // can be cut (-1 when none), which is what QuantPickBox compares.
   QuantBoxSums Sums[256];
   double BestVariance[256];
   int32_t BestAxis[256];
+  // A tournament over BestVariance: node i (1..255) holds the better box of
+  // nodes 2i and 2i + 1, leaf 256 + b is box b; the better box has the
+  // greater variance, or the lower index on equal variances.
+  int32_t PickTree[512];
+  // The first TargetColours palette entries ordered by green (ties by index),
+  // for the cell lookup's search; SortedCount is 0 until it is made.
+  struct SortedEntry {
+    int32_t Green, Red, Blue, Index;
+  };
+  SortedEntry ByGreen[256];
+  int32_t SortedCount;
 };
 
 // The work area of the quantisation in progress; null when none.
@@ -109,7 +125,8 @@ void QuantSplit();
 bool QuantPickBox(int32_t& box, int32_t& axis);
 void QuantShrinkBox(int32_t box);
 void QuantBoxStats(int32_t box);
-// Mean colour of a box weighted by pixel count. Statistics mode: 6-bit
+// Mean colour of a box weighted by pixel count, from the sums that its last
+// QuantShrinkBox or QuantBoxStats (or cut) left. Statistics mode: 6-bit
 // levels, each rounded half to even. Palette mode: 8-bit components through
 // LevelTable[trunc(4 x mean)]. (0, 0, 0) for an empty box.
 enum QuantMeanMode { QuantMeanStats, QuantMeanPalette };
@@ -122,6 +139,14 @@ void QuantBlackFirst();
 // colour (red, green, blue) by 900 dr^2 + 3481 dg^2 + 121 db^2; ties keep the
 // lower index; 0 when count is 0.
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette);
+
+// QuantNearest over the first count entries of palette, searching outward in
+// green from the query through an ordered copy of the entries (made by
+// QuantSortPalette) and stopping where the green term alone exceeds the best
+// distance; the same result, ties included.
+void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::SortedEntry* sorted);
+int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
+                           const QuantArea::SortedEntry* sorted);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
 // still -1 gets the QuantNearest entry (over TargetColours entries) of its

@@ -345,3 +345,22 @@ TEST_F(Quant, PalettesOfRandomImagesHoldTheirColours) {
     QuantRelease();
   }
 }
+
+TEST_F(Quant, OrderedSearchFindsWhatThePlainSearchFinds) {
+  std::mt19937 rng(21);
+  std::vector<QuantArea::SortedEntry> sorted(256);
+  for (int round = 0; round < 40; ++round) {
+    PaletteEntry pal[256];
+    // Coarse components make many equal distances, so ties are exercised.
+    int32_t step = round % 2 ? 1 : 32;
+    for (PaletteEntry& e : pal)
+      e = {uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step)};
+    int32_t count = int32_t(rng() % 256 + 1);
+    QuantSortPalette(pal, count, sorted.data());
+    for (int q = 0; q < 200; ++q) {
+      int32_t r = int32_t(rng() % 256), g = int32_t(rng() % 256), b = int32_t(rng() % 256);
+      ASSERT_EQ(QuantNearestSorted(r, g, b, count, sorted.data()), QuantNearest(r, g, b, count, pal))
+          << r << " " << g << " " << b << " of " << count;
+    }
+  }
+}
