@@ -40,7 +40,8 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
 // line being worked on, region B follows it. step is the bytes per pixel,
 // each byte of a pixel a channel; ratio is source samples x 70000 / output
 // samples, and the line lengths are in bytes. The buffer must hold the
-// regions the call uses (ImgScale's holds max(src, dst) x step bytes).
+// regions the call uses (ImgScale's holds at least max(src, dst) x step
+// bytes).
 
 // Box-reduces the line in A into dstLineBytes bytes at buffer +
 // srcLineBytes (B): output j is the truncated mean of the next run of
