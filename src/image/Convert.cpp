@@ -80,6 +80,10 @@ void WidenTo32(const uint8_t* src, uint8_t* dst, int32_t count) {
   for (int32_t i = 0; i < count; ++i) Store32(dst + 4 * size_t(i), Widen(Load16(src + 2 * size_t(i))));
 }
 
+void Plain24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) Store32(dst + 4 * size_t(i), LoadPixel<3>(src, i, count));
+}
+
 // The 768-entry table of s / 3 for every sum of three bytes.
 struct ThirdTable {
   uint8_t Value[768];
@@ -110,6 +114,16 @@ void PaletteToWide(const uint8_t* src, uint8_t* dst, int32_t count, const Palett
   for (int i = 0; i < 256; ++i)
     table[i] = palette[i].Blue | uint32_t(palette[i].Green) << 8 | uint32_t(palette[i].Red) << 16;
   int32_t i = 0;
+  if (step == 3) {
+    // Four pixels are three words.
+    for (; i + 4 <= count; i += 4) {
+      uint32_t a = table[src[i]], b = table[src[i + 1]], c = table[src[i + 2]], d = table[src[i + 3]];
+      uint8_t* o = dst + 3 * size_t(i);
+      Store32(o, a | b << 24);
+      Store32(o + 4, b >> 8 | c << 16);
+      Store32(o + 8, c >> 16 | d << 8);
+    }
+  }
   for (; i + 1 < count; ++i) Store32(dst + size_t(step) * i, table[src[i]]);
   if (i < count) {
     uint8_t* d = dst + size_t(step) * i;
@@ -118,6 +132,121 @@ void PaletteToWide(const uint8_t* src, uint8_t* dst, int32_t count, const Palett
     d[2] = palette[src[i]].Red;
     if (step == 4) d[3] = 0;
   }
+}
+
+// ------------------------------------------------------ SSSE3 block loops
+//
+// Where the processor has SSSE3 (checked once at run time, so the program
+// still runs on an older processor) the wide conversions go a block of
+// pixels at a time through byte shuffles. Each block loop converts a prefix
+// of the pixels and returns its length; the plain loop does the rest. No
+// load or store passes the end of either block: a loop stops while the last
+// 16-byte access still lies inside.
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#define SIMD_FN __attribute__((target("ssse3")))
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+// Four 24-bit pixels at p as four 0x00RRGGBB lanes.
+SIMD_FN inline __m128i Load4x24(const uint8_t* p) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), spread);
+}
+// Four 0x00RRGGBB lanes as twelve bytes (then four bytes of no meaning).
+SIMD_FN inline void Store4x24(uint8_t* p, __m128i v) {
+  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, pack));
+}
+// The low words of two sets of four lanes, as eight words.
+SIMD_FN inline __m128i LowWords(__m128i a, __m128i b) {
+  const __m128i low = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+  return _mm_unpacklo_epi64(_mm_shuffle_epi8(a, low), _mm_shuffle_epi8(b, low));
+}
+
+SIMD_FN int32_t Simd24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
+  int32_t i = 0;
+  for (; i + 6 <= count; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(i)), Load4x24(src + 3 * size_t(i)));
+  return i;
+}
+
+template <bool Green6>
+SIMD_FN int32_t SimdNarrow24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m128i m5 = _mm_set1_epi32(0x1F), mg = _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0),
+                mr = _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00);
+  auto narrow = [&](__m128i p) {
+    __m128i b = _mm_and_si128(_mm_srli_epi32(p, 3), m5);
+    __m128i g = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 5 : 6), mg);
+    __m128i r = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 8 : 9), mr);
+    return _mm_or_si128(_mm_or_si128(b, g), r);
+  };
+  int32_t i = 0;
+  for (; i + 10 <= count; i += 8) {
+    const uint8_t* p = src + 3 * size_t(i);
+    __m128i w = LowWords(narrow(Load4x24(p)), narrow(Load4x24(p + 12)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * size_t(i)), w);
+  }
+  return i;
+}
+
+template <bool Green6>
+SIMD_FN int32_t SimdWiden24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m128i zero = _mm_setzero_si128(), m5 = _mm_set1_epi32(0x1F),
+                mg = _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0), mr = _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00);
+  auto widen = [&](__m128i w) {
+    __m128i b = _mm_slli_epi32(_mm_and_si128(w, m5), 3);
+    __m128i g = _mm_slli_epi32(_mm_and_si128(w, mg), Green6 ? 5 : 6);
+    __m128i r = _mm_slli_epi32(_mm_and_si128(w, mr), Green6 ? 8 : 9);
+    return _mm_or_si128(_mm_or_si128(b, g), r);
+  };
+  int32_t i = 0;
+  for (; i + 10 <= count; i += 8) {
+    __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * size_t(i)));
+    uint8_t* d = dst + 3 * size_t(i);
+    Store4x24(d, widen(_mm_unpacklo_epi16(w, zero)));
+    Store4x24(d + 12, widen(_mm_unpackhi_epi16(w, zero)));
+  }
+  return i;
+}
+
+SIMD_FN int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m128i byte = _mm_set1_epi32(0xFF), third = _mm_set1_epi16(-21845);  // 43691
+  auto sum = [&](__m128i p) {
+    return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byte), _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
+                         _mm_srli_epi32(p, 16));
+  };
+  int32_t i = 0;
+  for (; i + 10 <= count; i += 8) {
+    const uint8_t* p = src + 3 * size_t(i);
+    __m128i s = LowWords(sum(Load4x24(p)), sum(Load4x24(p + 12)));
+    // s / 3 = (s x 43691) >> 17, exact for every sum up to 765.
+    __m128i level = _mm_srli_epi16(_mm_mulhi_epu16(s, third), 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(level, level));
+  }
+  return i;
+}
+
+#else
+bool HasSsse3() { return false; }
+int32_t Simd24To32(const uint8_t*, uint8_t*, int32_t) { return 0; }
+template <bool>
+int32_t SimdNarrow24(const uint8_t*, uint8_t*, int32_t) { return 0; }
+template <bool>
+int32_t SimdWiden24(const uint8_t*, uint8_t*, int32_t) { return 0; }
+int32_t SimdGrey24(const uint8_t*, uint8_t*, int32_t) { return 0; }
+#endif
+
+// Runs the block loop where it can, then the plain loop on the rest.
+template <class Block, class Plain>
+void Blocked(Block block, Plain plain, const uint8_t* src, int32_t srcBytes, uint8_t* dst, int32_t dstBytes,
+             int32_t count) {
+  int32_t done = HasSsse3() ? block(src, dst, count) : 0;
+  plain(src + size_t(done) * srcBytes, dst + size_t(done) * dstBytes, count - done);
 }
 
 }  // namespace
@@ -148,7 +277,7 @@ void Conv15To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void Conv15To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  WidenTo24<Widen555>(src, dst, count);
+  Blocked(SimdWiden24<false>, WidenTo24<Widen555>, src, 2, dst, 3, count);
 }
 void Conv15To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   WidenTo32<Widen555>(src, dst, count);
@@ -161,26 +290,26 @@ void Conv16To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void Conv16To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  WidenTo24<Widen565>(src, dst, count);
+  Blocked(SimdWiden24<true>, WidenTo24<Widen565>, src, 2, dst, 3, count);
 }
 void Conv16To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   WidenTo32<Widen565>(src, dst, count);
 }
 
 void Conv24To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  NarrowWide<3, Word555>(src, dst, count);
+  Blocked(SimdNarrow24<false>, NarrowWide<3, Word555>, src, 3, dst, 2, count);
 }
 void Conv32To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   NarrowWide<4, Word555>(src, dst, count);
 }
 void Conv24To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  NarrowWide<3, Word565>(src, dst, count);
+  Blocked(SimdNarrow24<true>, NarrowWide<3, Word565>, src, 3, dst, 2, count);
 }
 void Conv32To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   NarrowWide<4, Word565>(src, dst, count);
 }
 void Conv24To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  for (int32_t i = 0; i < count; ++i) Store32(dst + 4 * size_t(i), LoadPixel<3>(src, i, count));
+  Blocked(Simd24To32, Plain24To32, src, 3, dst, 4, count);
 }
 void Conv32To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   int32_t i = 0;
@@ -203,7 +332,7 @@ void ConvGrey16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void ConvGrey24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  GreyWide<3>(src, dst, count);
+  Blocked(SimdGrey24, GreyWide<3>, src, 3, dst, 1, count);
 }
 void ConvGrey32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   GreyWide<4>(src, dst, count);
