@@ -174,6 +174,9 @@ void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, i
                   int32_t bytesPerPixel, int32_t height) {
   MonRun([&] {
     int64_t line = int64_t(width) * bytesPerPixel;
+    if (!target || (!stream && streamBytes > 0) || width < 1 || height < 1 || bytesPerPixel < 1 ||
+        bytesPerPixel > 4 || line * height > INT32_MAX)
+      MonSetError(7, ImgHeaderInvalid);
     if (!Decode(stream, streamBytes < 0 ? 0 : streamBytes, target, line, bytesPerPixel,
                 line * height))
       MonSetError(7, ImgDataCorrupted);

@@ -40,7 +40,9 @@ void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image);
 // token. Reads nothing outside the stream and writes nothing outside the
 // target; a token that would go outside, a repeat of a ring entry that no
 // back-reference has filled, or a stream that runs out before its end token
-// gives "Image data corrupted." (7, 9). Uses no heap memory.
+// gives "Image data corrupted." (7, 9). A null target, a geometry outside
+// 1 x 1 x 1 .. 2^31 - 1 bytes or bytes per pixel outside 1 .. 4 gives
+// "Image header invalid." (7, 4). Uses no heap memory.
 void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, int32_t width,
                   int32_t bytesPerPixel, int32_t height);
 

@@ -39,7 +39,8 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
 // The line routines work in one line buffer: region A at its start holds the
 // line being worked on, region B follows it. step is the bytes per pixel,
 // each byte of a pixel a channel; ratio is source samples x 70000 / output
-// samples, and the line lengths are in bytes. The buffer must hold the
+// samples, and the line lengths are in bytes; a step outside 1 .. 4 does
+// nothing. The buffer must hold the
 // regions the call uses (ImgScale's holds at least max(src, dst) x step
 // bytes).
 

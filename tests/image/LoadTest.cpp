@@ -252,3 +252,15 @@ TEST(LoadStream, AFailedLoadKeepsAnEarlierBlock) {
   EXPECT_EQ(MemCount(), before);
   ImgFree(image);
 }
+
+TEST(LoadStream, UnpackRefusesImpossibleTargets) {
+  StreamBits s;
+  s.Literal(1).End();
+  uint8_t target[4] = {};
+  EXPECT_EQ(ErrorOf([&] { UnpackPixels(s.Bytes.data(), 2, nullptr, 1, 1, 1); }), HeaderInvalid);
+  EXPECT_EQ(ErrorOf([&] { UnpackPixels(s.Bytes.data(), 2, target, 0, 1, 1); }), HeaderInvalid);
+  EXPECT_EQ(ErrorOf([&] { UnpackPixels(s.Bytes.data(), 2, target, 1, 5, 1); }), HeaderInvalid);
+  EXPECT_EQ(ErrorOf([&] { UnpackPixels(s.Bytes.data(), 2, target, 65536, 4, 65536); }), HeaderInvalid);
+  EXPECT_EQ(ErrorOf([&] { UnpackPixels(s.Bytes.data(), int32_t(s.Bytes.size()), target, 1, 1, 1); }), (ErrorPair{0, 0}));
+  EXPECT_EQ(target[0], 1);
+}

@@ -128,6 +128,22 @@ TEST(ScaleDepth, ResultsWorkAt24BitsOr32) {
   }
 }
 
+TEST(ScaleDepth, EveryDepthScalesInItsOwnRecord) {
+  const int32_t depths[][2] = {{8, 24}, {15, 24}, {16, 24}, {24, 24}, {32, 32}};
+  for (const auto& d : depths) {
+    ImageBuffer image;
+    ImgInit(image);
+    Fill(image, 9, 5, d[0], RandomBytes(180, 6));
+    int32_t before = MemCount();
+    ImgScale(image, image, 20, 3);
+    EXPECT_EQ(image.BitsPerPixel, d[1]) << d[0];
+    EXPECT_EQ(image.Width, 20);
+    EXPECT_EQ(image.Height, 3);
+    EXPECT_EQ(MemCount(), before) << d[0];
+    ImgFree(image);
+  }
+}
+
 TEST(ScaleReference, RandomSizesMatchThePlainLoops) {
   Random r{2024};
   for (int32_t round = 0; round < 400; ++round) {
