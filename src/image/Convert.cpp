@@ -8,6 +8,9 @@
 #include "image/Convert.h"
 
 #include <cstring>
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "image/Mapping.h"
 #include "runtime/Errors.h"
@@ -144,8 +147,13 @@ void PaletteToWide(const uint8_t* src, uint8_t* dst, int32_t count, const Palett
 // 16-byte access still lies inside.
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-#define SIMD_FN __attribute__((target("ssse3")))
+#define SIMD_FN __attribute__((target("ssse3"), always_inline)) inline
+#define SIMD_LOOP __attribute__((target("ssse3")))
+
+// The vector helpers are inlined into the block loops; the 32-bit build's
+// note that an SSE value passed without SSE enabled would change the ABI does
+// not apply to them.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 bool HasSsse3() {
   static const bool has = __builtin_cpu_supports("ssse3");
@@ -153,77 +161,83 @@ bool HasSsse3() {
 }
 
 // Four 24-bit pixels at p as four 0x00RRGGBB lanes.
-SIMD_FN inline __m128i Load4x24(const uint8_t* p) {
+SIMD_FN __m128i Load4x24(const uint8_t* p) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), spread);
 }
 // Four 0x00RRGGBB lanes as twelve bytes (then four bytes of no meaning).
-SIMD_FN inline void Store4x24(uint8_t* p, __m128i v) {
+SIMD_FN void Store4x24(uint8_t* p, __m128i v) {
   const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, pack));
 }
 // The low words of two sets of four lanes, as eight words.
-SIMD_FN inline __m128i LowWords(__m128i a, __m128i b) {
+SIMD_FN __m128i LowWords(__m128i a, __m128i b) {
   const __m128i low = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
   return _mm_unpacklo_epi64(_mm_shuffle_epi8(a, low), _mm_shuffle_epi8(b, low));
 }
 
-SIMD_FN int32_t Simd24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
+SIMD_LOOP int32_t Simd24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
   int32_t i = 0;
   for (; i + 6 <= count; i += 4)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * size_t(i)), Load4x24(src + 3 * size_t(i)));
   return i;
 }
 
+// 0x00RRGGBB lanes narrowed to 5-6-5 or 5-5-5 words in 32-bit lanes.
 template <bool Green6>
-SIMD_FN int32_t SimdNarrow24(const uint8_t* src, uint8_t* dst, int32_t count) {
-  const __m128i m5 = _mm_set1_epi32(0x1F), mg = _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0),
-                mr = _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00);
-  auto narrow = [&](__m128i p) {
-    __m128i b = _mm_and_si128(_mm_srli_epi32(p, 3), m5);
-    __m128i g = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 5 : 6), mg);
-    __m128i r = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 8 : 9), mr);
-    return _mm_or_si128(_mm_or_si128(b, g), r);
-  };
+SIMD_FN __m128i NarrowLanes(__m128i p) {
+  __m128i b = _mm_and_si128(_mm_srli_epi32(p, 3), _mm_set1_epi32(0x1F));
+  __m128i g = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 5 : 6), _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0));
+  __m128i r = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 8 : 9), _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00));
+  return _mm_or_si128(_mm_or_si128(b, g), r);
+}
+
+// Words in 32-bit lanes widened to 0x00RRGGBB.
+template <bool Green6>
+SIMD_FN __m128i WidenLanes(__m128i w) {
+  __m128i b = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(0x1F)), 3);
+  __m128i g = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0)), Green6 ? 5 : 6);
+  __m128i r = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00)), Green6 ? 8 : 9);
+  return _mm_or_si128(_mm_or_si128(b, g), r);
+}
+
+// Blue + green + red of 0x00RRGGBB lanes.
+SIMD_FN __m128i ChannelSums(__m128i p) {
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byte), _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
+                       _mm_srli_epi32(p, 16));
+}
+
+template <bool Green6>
+SIMD_LOOP int32_t SimdNarrow24(const uint8_t* src, uint8_t* dst, int32_t count) {
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
     const uint8_t* p = src + 3 * size_t(i);
-    __m128i w = LowWords(narrow(Load4x24(p)), narrow(Load4x24(p + 12)));
+    __m128i w = LowWords(NarrowLanes<Green6>(Load4x24(p)), NarrowLanes<Green6>(Load4x24(p + 12)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * size_t(i)), w);
   }
   return i;
 }
 
 template <bool Green6>
-SIMD_FN int32_t SimdWiden24(const uint8_t* src, uint8_t* dst, int32_t count) {
-  const __m128i zero = _mm_setzero_si128(), m5 = _mm_set1_epi32(0x1F),
-                mg = _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0), mr = _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00);
-  auto widen = [&](__m128i w) {
-    __m128i b = _mm_slli_epi32(_mm_and_si128(w, m5), 3);
-    __m128i g = _mm_slli_epi32(_mm_and_si128(w, mg), Green6 ? 5 : 6);
-    __m128i r = _mm_slli_epi32(_mm_and_si128(w, mr), Green6 ? 8 : 9);
-    return _mm_or_si128(_mm_or_si128(b, g), r);
-  };
+SIMD_LOOP int32_t SimdWiden24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m128i zero = _mm_setzero_si128();
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
     __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * size_t(i)));
     uint8_t* d = dst + 3 * size_t(i);
-    Store4x24(d, widen(_mm_unpacklo_epi16(w, zero)));
-    Store4x24(d + 12, widen(_mm_unpackhi_epi16(w, zero)));
+    Store4x24(d, WidenLanes<Green6>(_mm_unpacklo_epi16(w, zero)));
+    Store4x24(d + 12, WidenLanes<Green6>(_mm_unpackhi_epi16(w, zero)));
   }
   return i;
 }
 
-SIMD_FN int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
-  const __m128i byte = _mm_set1_epi32(0xFF), third = _mm_set1_epi16(-21845);  // 43691
-  auto sum = [&](__m128i p) {
-    return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byte), _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
-                         _mm_srli_epi32(p, 16));
-  };
+SIMD_LOOP int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m128i third = _mm_set1_epi16(-21845);  // 43691
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
     const uint8_t* p = src + 3 * size_t(i);
-    __m128i s = LowWords(sum(Load4x24(p)), sum(Load4x24(p + 12)));
+    __m128i s = LowWords(ChannelSums(Load4x24(p)), ChannelSums(Load4x24(p + 12)));
     // s / 3 = (s x 43691) >> 17, exact for every sum up to 765.
     __m128i level = _mm_srli_epi16(_mm_mulhi_epu16(s, third), 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(level, level));
