@@ -60,7 +60,20 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     QuantArea& a = *QuantWorkArea();
     uint8_t* out = target.Pixels;
     const uint8_t* p = src;
-    for (int32_t i = 0; i < count; ++i, p += step) out[i] = uint8_t(QuantLookup(a, CellOf(p)));
+    if (count <= QuantCells) {
+      for (int32_t i = 0; i < count; ++i, p += step) out[i] = uint8_t(QuantLookup(a, CellOf(p)));
+      return;
+    }
+    // Every pixel's cell was counted, so it holds its index already.
+    for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
+    // Each pixel read as a word; the last one byte by byte, so that no load
+    // passes the end of the block.
+    for (int32_t i = 0; i + 1 < count; ++i, p += step) {
+      uint32_t w;
+      std::memcpy(&w, p, 4);
+      out[i] = a.CellIndex[QuantCellOfWord(w)];
+    }
+    out[count - 1] = a.CellIndex[CellOf(p)];
   });
 }
 

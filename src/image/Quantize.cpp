@@ -16,8 +16,6 @@ inline int32_t CellGreen(int32_t cell) { return cell >> 6 & 63; }
 inline int32_t CellBlue(int32_t cell) { return cell >> 12; }
 inline int32_t CellLevel(int32_t cell, int32_t axis) { return cell >> (6 * axis) & 63; }
 
-// Cell of a blue | green << 8 | red << 16 word: each byte >> 2.
-inline int32_t CellOfWord(uint32_t w) { return (w >> 18 & 0x3F) | (w >> 4 & 0xFC0) | (w << 10 & 0x3F000); }
 
 // Adds one pixel to a cell (the first turns -1 into 0), saturating at
 // 2147483647, and lists the cell when it was empty.
@@ -46,9 +44,9 @@ void CountWords(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
   for (; i + 1 < n; ++i, p += step) {
     uint32_t w;
     std::memcpy(&w, p, 4);
-    CountOne(a, CellOfWord(w), listed);
+    CountOne(a, QuantCellOfWord(w), listed);
   }
-  if (i < n) CountOne(a, CellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16), listed);
+  if (i < n) CountOne(a, QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16), listed);
   a.ColourCount = listed;
 }
 

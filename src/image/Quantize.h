@@ -28,6 +28,8 @@ constexpr int32_t QuantCells = 262144;  // 64 x 64 x 64
 
 // Cell of 6-bit levels: red fastest, then green, then blue.
 inline int32_t QuantCell(int32_t r, int32_t g, int32_t b) { return r + 64 * g + 4096 * b; }
+// Cell of a 24-bit pixel read as the word blue | green << 8 | red << 16.
+inline int32_t QuantCellOfWord(uint32_t w) { return (w >> 18 & 0x3F) | (w >> 4 & 0xFC0) | (w << 10 & 0x3F000); }
 
 struct ColourBox {
   int32_t RMin, RMax, GMin, GMax, BMin, BMax;  // inclusive bounds in 6-bit levels
@@ -92,6 +94,9 @@ struct QuantArea {
   };
   SortedEntry ByGreen[256];
   int32_t SortedCount;
+  // The low bytes of the cells, for the nearest mapping of a picture with
+  // more pixels than cells: a quarter of the cube's size stays in cache.
+  uint8_t CellIndex[QuantCells];
 };
 
 // The work area of the quantisation in progress; null when none.

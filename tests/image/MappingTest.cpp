@@ -195,3 +195,23 @@ TEST_F(Mapping, BadArgumentsAreReported) {
   EXPECT_EQ(MemCount(), blocks);
   EXPECT_EQ(QuantWorkArea(), nullptr);
 }
+
+TEST_F(Mapping, LargePicturesMapThroughTheByteCubeAsThroughTheCells) {
+  // More pixels than cells: the nearest mapping reads a byte copy of the
+  // cells; each pixel must get what the cell lookup gives it.
+  std::mt19937 rng(8);
+  Image src(700, 400, 24), dst(700, 400, 8);
+  src.Fill(rng);
+  QuantPrepare();
+  QuantCount(src);
+  QuantBuild(256);
+  QuantMapNearest(src.Pixels, 700 * 400, 3, dst);
+  QuantArea& a = *QuantWorkArea();
+  int32_t wrong = 0;
+  for (int32_t i = 0; i < 700 * 400; ++i) {
+    const uint8_t* p = src.Pixels + 3 * i;
+    wrong += dst.Pixels[i] != QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
+  }
+  EXPECT_EQ(wrong, 0);
+  QuantRelease();
+}
