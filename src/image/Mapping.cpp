@@ -23,6 +23,30 @@ inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2,
 
 inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
+// The byte copy of the cells (Quantize.h: CellIndex), -1 becoming 255.
+void FillCellIndex(QuantArea& a) {
+  for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
+}
+
+// The cell lookup of the dithers. For a picture with more pixels than cells
+// it reads the byte copy first, which stays in cache where the cells do not;
+// 255 there means "not known yet, or 255": the cells decide.
+struct CellCache {
+  QuantArea& a;
+  bool bytes;
+  CellCache(QuantArea& area, int64_t pixels) : a(area), bytes(pixels > QuantCells) {
+    if (bytes) FillCellIndex(a);
+  }
+  int32_t operator()(int32_t cell) {
+    if (!bytes) return QuantLookup(a, cell);
+    uint8_t v = a.CellIndex[cell];
+    if (v != 255) return v;
+    int32_t k = QuantLookup(a, cell);
+    a.CellIndex[cell] = uint8_t(k);
+    return k;
+  }
+};
+
 void CopyPalette(ImageBuffer& target) {
   std::memcpy(target.Palette, QuantWorkArea()->QuantPalette, sizeof target.Palette);
 }
@@ -65,7 +89,7 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
       return;
     }
     // Every pixel's cell was counted, so it holds its index already.
-    for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
+    FillCellIndex(a);
     // Each pixel read as a word; the last one byte by byte, so that no load
     // passes the end of the block.
     for (int32_t i = 0; i + 1 < count; ++i, p += step) {
@@ -92,17 +116,18 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
   Traced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
+    CellCache look(a, int64_t(width) * height);
     uint8_t* out = target.Pixels;
     const uint8_t* p = src;
     for (int32_t y = 0; y < height; ++y) {
       const uint8_t* row = DitherMatrix[y & 127];
       for (int32_t x = 0; x < width; ++x, p += step) {
-        const PaletteEntry& c = a.QuantPalette[QuantLookup(a, CellOf(p))];
+        const PaletteEntry& c = a.QuantPalette[look(CellOf(p))];
         int32_t o = 2 * row[x & 127];
         int32_t b = Clamp255(c.Blue + (p[0] - c.Blue) * o / 255);
         int32_t g = Clamp255(c.Green + (p[1] - c.Green) * o / 255);
         int32_t r = Clamp255(c.Red + (p[2] - c.Red) * o / 255);
-        *out++ = uint8_t(QuantLookup(a, QuantCell(r >> 2, g >> 2, b >> 2)));
+        *out++ = uint8_t(look(QuantCell(r >> 2, g >> 2, b >> 2)));
       }
     }
   });
@@ -112,6 +137,7 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
   Traced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
+    CellCache look(a, int64_t(width) * height);
     int32_t t7[513], t3[513], t5[513], t1[513];
     DiffuseTable(7, t7);
     DiffuseTable(3, t3);
@@ -119,23 +145,48 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     DiffuseTable(1, t1);
     const int32_t *T7 = t7 + 256, *T3 = t3 + 256, *T5 = t5 + 256, *T1 = t1 + 256;
     uint8_t* out = target.Pixels;
-    size_t rowBytes = size_t(width) * step;
+    const size_t rowBytes = size_t(width) * step;
+    // The pixel being mapped, the next one and the three pixels below them
+    // are held in registers; each is written back once it has received its
+    // last share, and the shares reach every pixel in the order of the
+    // plain in-place additions, so the result is the same.
     for (int32_t y = 0; y < height; ++y) {
-      uint8_t* p = src + rowBytes * y;
-      bool last = y == height - 1;
-      for (int32_t x = 0; x < width; ++x, p += step) {
-        int32_t k = QuantLookup(a, CellOf(p));
+      uint8_t* row = src + rowBytes * y;
+      uint8_t* below = row + rowBytes;
+      const bool last = y == height - 1, quietStart = (y & 1) == 0;
+      int32_t cb = row[0], cg = row[1], cr = row[2];
+      int32_t pb = 0, pg = 0, pr = 0, mb = 0, mg = 0, mr = 0, nb = 0, ng = 0, nr = 0;
+      if (!last) mb = below[0], mg = below[1], mr = below[2];
+      for (int32_t x = 0; x < width; ++x) {
+        const bool right = x < width - 1;
+        const size_t at = size_t(x) * step;
+        int32_t rb = 0, rg = 0, rr = 0;
+        if (right) rb = row[at + step], rg = row[at + step + 1], rr = row[at + step + 2];
+        if (!last && right) nb = below[at + step], ng = below[at + step + 1], nr = below[at + step + 2];
+        int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
         *out++ = uint8_t(k);
-        if (x == 0 && (y & 1) == 0) continue;
-        const PaletteEntry& c = a.QuantPalette[k];
-        int32_t eB = p[0] - c.Blue, eG = p[1] - c.Green, eR = p[2] - c.Red;
-        if (x < width - 1) Push(p + step, T7, eB, eG, eR);
-        if (!last) {
-          uint8_t* below = p + rowBytes;
-          if (x > 0) Push(below - step, T3, eB, eG, eR);
-          Push(below, T5, eB, eG, eR);
-          if (x < width - 1) Push(below + step, T1, eB, eG, eR);
+        if (!(x == 0 && quietStart)) {
+          const PaletteEntry& c = a.QuantPalette[k];
+          const int32_t eb = cb - c.Blue, eg = cg - c.Green, er = cr - c.Red;
+          if (right) rb = Clamp255(rb + T7[eb]), rg = Clamp255(rg + T7[eg]), rr = Clamp255(rr + T7[er]);
+          if (!last) {
+            if (x > 0) pb = Clamp255(pb + T3[eb]), pg = Clamp255(pg + T3[eg]), pr = Clamp255(pr + T3[er]);
+            mb = Clamp255(mb + T5[eb]), mg = Clamp255(mg + T5[eg]), mr = Clamp255(mr + T5[er]);
+            if (right) nb = Clamp255(nb + T1[eb]), ng = Clamp255(ng + T1[eg]), nr = Clamp255(nr + T1[er]);
+          }
         }
+        row[at] = uint8_t(cb), row[at + 1] = uint8_t(cg), row[at + 2] = uint8_t(cr);
+        if (!last && x > 0) {
+          uint8_t* q = below + at - step;
+          q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
+        }
+        cb = rb, cg = rg, cr = rr;
+        pb = mb, pg = mg, pr = mr;
+        mb = nb, mg = ng, mr = nr;
+      }
+      if (!last) {
+        uint8_t* q = below + (width - 1) * size_t(step);
+        q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
       }
     }
   });

@@ -215,3 +215,57 @@ TEST_F(Mapping, LargePicturesMapThroughTheByteCubeAsThroughTheCells) {
   EXPECT_EQ(wrong, 0);
   QuantRelease();
 }
+
+namespace {
+
+// The plain diffusion: every share added into the pixels in place, one
+// after the other, as the mapping is defined.
+void PlainDiffuse(uint8_t* src, int32_t w, int32_t h, int32_t step, std::vector<uint8_t>& out) {
+  QuantArea& a = *QuantWorkArea();
+  std::vector<int32_t> t7 = Table(7), t3 = Table(3), t5 = Table(5), t1 = Table(1);
+  auto add = [&](uint8_t* p, const std::vector<int32_t>& t, const int* e) {
+    for (int c = 0; c < 3; ++c) p[c] = uint8_t(Clamp(p[c] + t[256 + e[c]], 0, 255));
+  };
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      uint8_t* p = src + (size_t(y) * w + x) * step;
+      int32_t k = QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
+      out.push_back(uint8_t(k));
+      if (y % 2 == 0 && x == 0) continue;
+      const PaletteEntry& c = a.QuantPalette[k];
+      int e[3] = {p[0] - c.Blue, p[1] - c.Green, p[2] - c.Red};
+      if (x < w - 1) add(p + step, t7, e);
+      if (y < h - 1) {
+        if (x > 0) add(p + (size_t(w) - 1) * step, t3, e);
+        add(p + size_t(w) * step, t5, e);
+        if (x < w - 1) add(p + (size_t(w) + 1) * step, t1, e);
+      }
+    }
+}
+
+}  // namespace
+
+TEST_F(Mapping, DiffusionMatchesThePlainLoop) {
+  std::mt19937 rng(12);
+  struct Case {
+    int32_t w, h, step;
+  } cases[] = {{1, 5, 3}, {5, 1, 3}, {2, 2, 4}, {37, 23, 3}, {40, 30, 4}, {700, 400, 3}};
+  for (const Case& c : cases) {
+    Image src(c.w, c.h, c.step * 8), dst(c.w, c.h, 8);
+    // Smooth colours with noise, so that the errors stay small and spread.
+    for (int32_t i = 0; i < c.w * c.h; ++i)
+      src.SetBgr(i, uint8_t(i % c.w * 255 / c.w + rng() % 9), uint8_t(i / c.w * 255 / c.h), uint8_t(rng() % 40 + 100));
+    QuantPrepare();
+    QuantCount(src);
+    QuantBuild(256);
+    Image plain;
+    ImgCopy(src, plain);
+    // The mapping first, so that it meets the cells still unknown.
+    QuantMapDiffuse(src.Pixels, c.w, c.h, c.step, dst);
+    std::vector<uint8_t> expected;
+    PlainDiffuse(plain.Pixels, c.w, c.h, c.step, expected);
+    EXPECT_EQ(dst.Data(), expected) << c.w << "x" << c.h;
+    EXPECT_EQ(src.Data(), plain.Data()) << c.w << "x" << c.h;
+    QuantRelease();
+  }
+}
