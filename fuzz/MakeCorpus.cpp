@@ -1,6 +1,7 @@
 // make_corpus: writes the seed corpus of the fuzz targets: picture blocks
 // made by ImgSaveToMemory (raw and packed, every depth, frames with skips)
-// for LoadFuzz, and size requests for ScaleFuzz.
+// for LoadFuzz, and size requests for ScaleFuzz. (The pictures of PackFuzz,
+// fuzz/corpus/pack, are plain pixel bytes.)
 //
 //   make_corpus LOAD_DIR SCALE_DIR
 #include <cstdio>
