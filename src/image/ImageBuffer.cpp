@@ -50,7 +50,11 @@ void ImgSetGeometry(ImageBuffer& image, int32_t width, int32_t height, int32_t b
   image.Height = height;
   image.BitsPerPixel = bits;
   image.BytesPerPixel = (bits + 7) / 8;
-  if (image.ExternalPixels) image.Size = width * height * image.BytesPerPixel;
+  if (image.ExternalPixels) {
+    // A product past 32 bits describes no block: Size -1 holds nothing.
+    int64_t size = int64_t(width) * height * image.BytesPerPixel;
+    image.Size = size > INT32_MAX || size < 0 ? -1 : int32_t(size);
+  }
 }
 
 void ImgCopyGeometry(const ImageBuffer& source, ImageBuffer& target) {

@@ -222,6 +222,8 @@ void OpBegin(const OpProfile& profile, OpJob& job, ImageBuffer* source, ImageBuf
       // source itself.
       if (!target) target = source;
       if (!ImgHoldsPixels(*source)) MonSetError(7, 2);
+      // A depth outside the five cannot be converted to a work depth.
+      if (!ImgIsDepth(source->BitsPerPixel)) MonSetError(7, 1);
       int32_t w = OpWorkDepth(profile, source->BitsPerPixel);
       if (!ImgIsDepth(w)) MonSetError(7, 6);
       // Only a target that holds an image of a known depth is converted (a

@@ -74,7 +74,9 @@ int32_t OpWorkDepth(const OpProfile& profile, int32_t depth);
 // Monitored. Zeroes job and prepares it for an output of width x height from
 // source into target (target may be source). Null source: the job stays zero.
 // - A profile that may not work in place needs a target, else "Cannot
-//   initialize image function." (7, 6) with no memory held.
+//   initialize image function." (7, 6) with no memory held. A source without
+//   pixels is "Invalid image format." (7, 2), one of a depth outside the five
+//   "Image format not supported." (7, 1).
 // - A source of another depth than its work depth is converted into job.Temp
 //   (the source itself is left alone); a profile that may not work in place,
 //   given the source as target, builds its result in job.Temp.

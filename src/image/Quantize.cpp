@@ -117,22 +117,38 @@ void Subtract(BoxSums& whole, const BoxSums& part) {
   }
 }
 
-// Writes the entries of a run whose level on axis is at most split to the
+// Writes the entries of a run whose level on Axis is at most split to the
 // front of out and the others to its back; returns the number of the first.
 // Every entry is written to both ends and the ends advance by the test, so no
 // branch depends on the colours.
-int32_t CutRun(Run r, int32_t axis, int32_t split, Entry* out) {
+template <int Axis>
+int32_t CutRun(Run r, int32_t split, Entry* out) {
   Entry* lo = out;
   Entry* hi = out + (r.Last - r.First);
-  int32_t shift = 6 * axis;
+  const int32_t mask = 63 << (6 * Axis), limit = split << (6 * Axis);
   for (const Entry* e = r.First; e != r.Last; ++e) {
-    bool low = (e->Cell >> shift & 63) <= split;
+    bool low = (e->Cell & mask) <= limit;
     *lo = *e;
     hi[-1] = *e;
     lo += low;
     hi -= !low;
   }
   return int32_t(lo - out);
+}
+
+// whole = whole - part and part's place = part, in one pass: the sums of the
+// two parts of a cut box from the sums of the box and of one part.
+void SplitSums(BoxSums& whole, BoxSums& rest, const BoxSums& part) {
+  rest.Total = whole.Total - part.Total;
+  whole.Total = part.Total;
+  for (int ax = 0; ax < 3; ++ax) {
+    rest.Sum[ax] = whole.Sum[ax] - part.Sum[ax];
+    whole.Sum[ax] = part.Sum[ax];
+    for (int l = 0; l < 64; ++l) {
+      rest.Slab[ax][l] = whole.Slab[ax][l] - part.Slab[ax][l];
+      whole.Slab[ax][l] = part.Slab[ax][l];
+    }
+  }
 }
 
 int32_t RoundedMean(int64_t sum, int64_t total) {
@@ -319,7 +335,10 @@ void QuantSplit() {
     if (axis == 1) low.GMax = split, high.GMin = split + 1;
     if (axis == 2) low.BMax = split, high.BMin = split + 1;
     int32_t to = 1 - a.BoxList[b];
-    int32_t lows = CutRun(RunOf(b), axis, split, (to ? a.Spare : a.Occupied) + a.BoxFirst[b]);
+    Entry* out = (to ? a.Spare : a.Occupied) + a.BoxFirst[b];
+    int32_t lows = axis == 0   ? CutRun<0>(RunOf(b), split, out)
+                   : axis == 1 ? CutRun<1>(RunOf(b), split, out)
+                               : CutRun<2>(RunOf(b), split, out);
     a.BoxList[b] = a.BoxList[n] = to;
     a.BoxFirst[n] = a.BoxFirst[b] + lows;
     a.BoxLast[n] = a.BoxLast[b];
@@ -329,9 +348,9 @@ void QuantSplit() {
       SumBox(n, a.Sums[n]);
       Subtract(a.Sums[b], a.Sums[n]);
     } else {
-      a.Sums[n] = a.Sums[b];
-      SumBox(b, a.Sums[b]);
-      Subtract(a.Sums[n], a.Sums[b]);
+      BoxSums part;
+      SumBox(b, part);
+      SplitSums(a.Sums[b], a.Sums[n], part);
     }
     ShrinkFrom(b, a.Sums[b]);
     ShrinkFrom(n, a.Sums[n]);

@@ -230,3 +230,20 @@ TEST_F(Profiles, MatchDeeperMeetsAtTheDeeperDepth) {
   EXPECT_EQ(shallow.BitsPerPixel, 16);
   OpEnd(job);
 }
+
+TEST_F(Profiles, SourcesThatCannotBeWorkedOnAreReported) {
+  OpProfile p;
+  OpProfileFor(p, 40);
+  Image odd(2, 2, 24), empty, dst;
+  ImgSetGeometry(odd, 2, 2, 12);
+  OpJob job;
+  int32_t blocks = MemCount();
+  EXPECT_THROW(OpBegin(p, job, &odd, &dst, 2, 2), EMon);
+  EXPECT_EQ(LastError(), (ErrorPair{7, 1}));
+  EXPECT_THROW(OpBegin(p, job, &empty, &dst, 2, 2), EMon);
+  EXPECT_EQ(LastError(), (ErrorPair{7, 2}));
+  EXPECT_EQ(MemCount(), blocks);
+  OpBegin(p, job, nullptr, &dst, 2, 2);  // no source: nothing to set up
+  EXPECT_EQ(job.Work, nullptr);
+  OpEnd(job);
+}
