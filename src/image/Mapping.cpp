@@ -133,60 +133,101 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
   });
 }
 
+namespace {
+
+// The weights of the diffusion: tables of DiffuseTable, indexed by -256..256.
+struct DiffuseShares {
+  int32_t t7[513], t3[513], t5[513], t1[513];
+  const int32_t *T7, *T3, *T5, *T1;
+  DiffuseShares() {
+    DiffuseTable(7, t7);
+    DiffuseTable(3, t3);
+    DiffuseTable(5, t5);
+    DiffuseTable(1, t1);
+    T7 = t7 + 256, T3 = t3 + 256, T5 = t5 + 256, T1 = t1 + 256;
+  }
+};
+
+// One row of the diffusion. The pixel being mapped, the next one and the
+// three pixels below them are held in registers; each is written back once it
+// has received its last share, and every pixel receives its shares in the
+// order of the plain in-place additions, so the result is the same.
+struct DiffuseRow {
+  uint8_t* row;
+  uint8_t* below;  // null on the last row
+  uint8_t* out;
+  int32_t width, step;
+  bool quietStart;  // even rows: the first pixel passes no error
+  int32_t cb = 0, cg = 0, cr = 0;  // the pixel at x
+  int32_t pb = 0, pg = 0, pr = 0;  // below x - 1
+  int32_t mb = 0, mg = 0, mr = 0;  // below x
+  int32_t nb = 0, ng = 0, nr = 0;  // below x + 1
+
+  DiffuseRow(uint8_t* src, size_t rowBytes, int32_t y, int32_t height, int32_t w, int32_t s, uint8_t* o)
+      : row(src + rowBytes * y), below(y + 1 < height ? row + rowBytes : nullptr), out(o + size_t(w) * y),
+        width(w), step(s), quietStart((y & 1) == 0) {}
+
+  template <class Look>
+  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette, const DiffuseShares& t) {
+    const size_t at = size_t(x) * step;
+    if (x == 0) {
+      // Read when the row above has written its last shares into it.
+      cb = row[0], cg = row[1], cr = row[2];
+      if (below) mb = below[0], mg = below[1], mr = below[2];
+    }
+    const bool right = x < width - 1;
+    int32_t rb = 0, rg = 0, rr = 0;
+    if (right) rb = row[at + step], rg = row[at + step + 1], rr = row[at + step + 2];
+    if (below && right) nb = below[at + step], ng = below[at + step + 1], nr = below[at + step + 2];
+    int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
+    out[x] = uint8_t(k);
+    if (!(x == 0 && quietStart)) {
+      const PaletteEntry& c = palette[k];
+      const int32_t eb = cb - c.Blue, eg = cg - c.Green, er = cr - c.Red;
+      if (right) rb = Clamp255(rb + t.T7[eb]), rg = Clamp255(rg + t.T7[eg]), rr = Clamp255(rr + t.T7[er]);
+      if (below) {
+        if (x > 0) pb = Clamp255(pb + t.T3[eb]), pg = Clamp255(pg + t.T3[eg]), pr = Clamp255(pr + t.T3[er]);
+        mb = Clamp255(mb + t.T5[eb]), mg = Clamp255(mg + t.T5[eg]), mr = Clamp255(mr + t.T5[er]);
+        if (right) nb = Clamp255(nb + t.T1[eb]), ng = Clamp255(ng + t.T1[eg]), nr = Clamp255(nr + t.T1[er]);
+      }
+    }
+    row[at] = uint8_t(cb), row[at + 1] = uint8_t(cg), row[at + 2] = uint8_t(cr);
+    if (below && x > 0) {
+      uint8_t* q = below + at - step;
+      q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
+    }
+    cb = rb, cg = rg, cr = rr;
+    pb = mb, pg = mg, pr = mr;
+    mb = nb, mg = ng, mr = nr;
+    if (below && !right) {
+      uint8_t* q = below + at;
+      q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
+    }
+  }
+};
+
+}  // namespace
+
 void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
   Traced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     CellCache look(a, int64_t(width) * height);
-    int32_t t7[513], t3[513], t5[513], t1[513];
-    DiffuseTable(7, t7);
-    DiffuseTable(3, t3);
-    DiffuseTable(5, t5);
-    DiffuseTable(1, t1);
-    const int32_t *T7 = t7 + 256, *T3 = t3 + 256, *T5 = t5 + 256, *T1 = t1 + 256;
-    uint8_t* out = target.Pixels;
+    const DiffuseShares shares;
     const size_t rowBytes = size_t(width) * step;
-    // The pixel being mapped, the next one and the three pixels below them
-    // are held in registers; each is written back once it has received its
-    // last share, and the shares reach every pixel in the order of the
-    // plain in-place additions, so the result is the same.
-    for (int32_t y = 0; y < height; ++y) {
-      uint8_t* row = src + rowBytes * y;
-      uint8_t* below = row + rowBytes;
-      const bool last = y == height - 1, quietStart = (y & 1) == 0;
-      int32_t cb = row[0], cg = row[1], cr = row[2];
-      int32_t pb = 0, pg = 0, pr = 0, mb = 0, mg = 0, mr = 0, nb = 0, ng = 0, nr = 0;
-      if (!last) mb = below[0], mg = below[1], mr = below[2];
-      for (int32_t x = 0; x < width; ++x) {
-        const bool right = x < width - 1;
-        const size_t at = size_t(x) * step;
-        int32_t rb = 0, rg = 0, rr = 0;
-        if (right) rb = row[at + step], rg = row[at + step + 1], rr = row[at + step + 2];
-        if (!last && right) nb = below[at + step], ng = below[at + step + 1], nr = below[at + step + 2];
-        int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
-        *out++ = uint8_t(k);
-        if (!(x == 0 && quietStart)) {
-          const PaletteEntry& c = a.QuantPalette[k];
-          const int32_t eb = cb - c.Blue, eg = cg - c.Green, er = cr - c.Red;
-          if (right) rb = Clamp255(rb + T7[eb]), rg = Clamp255(rg + T7[eg]), rr = Clamp255(rr + T7[er]);
-          if (!last) {
-            if (x > 0) pb = Clamp255(pb + T3[eb]), pg = Clamp255(pg + T3[eg]), pr = Clamp255(pr + T3[er]);
-            mb = Clamp255(mb + T5[eb]), mg = Clamp255(mg + T5[eg]), mr = Clamp255(mr + T5[er]);
-            if (right) nb = Clamp255(nb + T1[eb]), ng = Clamp255(ng + T1[eg]), nr = Clamp255(nr + T1[er]);
-          }
-        }
-        row[at] = uint8_t(cb), row[at + 1] = uint8_t(cg), row[at + 2] = uint8_t(cr);
-        if (!last && x > 0) {
-          uint8_t* q = below + at - step;
-          q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
-        }
-        cb = rb, cg = rg, cr = rr;
-        pb = mb, pg = mg, pr = mr;
-        mb = nb, mg = ng, mr = nr;
+    // Two rows at a time, the lower two pixels behind the upper: pixel x of
+    // the lower row has then received all its shares from the upper row, and
+    // the two chains of lookups, each waiting on its own last error, overlap.
+    for (int32_t y = 0; y < height; y += 2) {
+      DiffuseRow upper(src, rowBytes, y, height, width, step, target.Pixels);
+      if (y + 1 == height) {
+        for (int32_t x = 0; x < width; ++x) upper.Step(x, look, a.QuantPalette, shares);
+        break;
       }
-      if (!last) {
-        uint8_t* q = below + (width - 1) * size_t(step);
-        q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
+      DiffuseRow lower(src, rowBytes, y + 1, height, width, step, target.Pixels);
+      for (int32_t x = 0; x < width + 2; ++x) {
+        if (x < width) upper.Step(x, look, a.QuantPalette, shares);
+        if (x >= 2) lower.Step(x - 2, look, a.QuantPalette, shares);
       }
     }
   });
