@@ -10,15 +10,6 @@
 
 namespace {
 
-template <class Step>
-void Traced(Step&& step) {
-  try {
-    step();
-  } catch (...) {
-    TraceException();
-  }
-}
-
 inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2); }
 
 inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
@@ -79,7 +70,7 @@ void DiffuseTable(int32_t k, int32_t table[513]) {
 }
 
 void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffer& target) {
-  Traced([&] {
+  QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     uint8_t* out = target.Pixels;
@@ -102,7 +93,7 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
 }
 
 void QuantMapIndexed(const ImageBuffer& source, ImageBuffer& target) {
-  Traced([&] {
+  QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     uint8_t table[256];
@@ -113,7 +104,7 @@ void QuantMapIndexed(const ImageBuffer& source, ImageBuffer& target) {
 }
 
 void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
-  Traced([&] {
+  QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     CellCache look(a, int64_t(width) * height);
@@ -209,7 +200,7 @@ struct DiffuseRow {
 }  // namespace
 
 void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
-  Traced([&] {
+  QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     CellCache look(a, int64_t(width) * height);

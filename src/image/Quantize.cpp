@@ -14,7 +14,6 @@ QuantArea* work = nullptr;
 inline int32_t CellRed(int32_t cell) { return cell & 63; }
 inline int32_t CellGreen(int32_t cell) { return cell >> 6 & 63; }
 inline int32_t CellBlue(int32_t cell) { return cell >> 12; }
-inline int32_t CellLevel(int32_t cell, int32_t axis) { return cell >> (6 * axis) & 63; }
 
 
 // Adds one pixel to a cell (the first turns -1 into 0), saturating at
@@ -23,17 +22,6 @@ inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
   int32_t& c = a.Histogram[cell];
   if (c < 0) a.Occupied[listed++].Cell = cell;
   c += c != INT32_MAX;
-}
-
-// Runs a step whose errors go to the trace: the quantisation goes on with
-// whatever state was reached.
-template <class Step>
-void Traced(Step&& step) {
-  try {
-    step();
-  } catch (...) {
-    TraceException();
-  }
 }
 
 void CountWords(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
@@ -197,10 +185,10 @@ void BoxStatsFrom(int32_t box, const BoxSums& s) {
   b.BSpan = b.BMax - b.BMin;
   b.Diagonal = 900 * b.RSpan * b.RSpan + 3481 * b.GSpan * b.GSpan + 121 * b.BSpan * b.BSpan;
   int32_t mean[3] = {0, 0, 0};
-  Traced([&] {
+  QuantTraced([&] {
     for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(s.Sum[ax], s.Total);
   });
-  Traced([&] {
+  QuantTraced([&] {
     AxisStats(s.Slab[0], b.RMin, b.RMax, mean[0], axisWeight[0], b.RVariance, b.RSplit);
     AxisStats(s.Slab[1], b.GMin, b.GMax, mean[1], axisWeight[1], b.GVariance, b.GSplit);
     AxisStats(s.Slab[2], b.BMin, b.BMax, mean[2], axisWeight[2], b.BVariance, b.BSplit);
@@ -249,7 +237,7 @@ void QuantPrepare() {
   if (!MemTest(work)) work = nullptr;
   if (!work) MemAlloc(work, int32_t(sizeof(QuantArea)), 0, "QuantArea");
   if (!work) return;
-  Traced([] {
+  QuantTraced([] {
     std::fill(work->Histogram, work->Histogram + QuantCells, -1);
     work->ColourCount = 0;
     work->BoxCount = 0;
@@ -260,7 +248,7 @@ void QuantRelease() { MemFree(work); }
 
 void QuantCount(const ImageBuffer& source) {
   if (!work || !ImgHasPixels(source)) return;
-  Traced([&] {
+  QuantTraced([&] {
     int32_t n = source.Width * source.Height;
     switch (source.BitsPerPixel) {
       case 8:

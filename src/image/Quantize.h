@@ -23,6 +23,7 @@
 #include <cstdint>
 
 #include "image/ImageBuffer.h"
+#include "runtime/Errors.h"
 
 constexpr int32_t QuantCells = 262144;  // 64 x 64 x 64
 
@@ -98,6 +99,17 @@ struct QuantArea {
   // more pixels than cells: a quarter of the cube's size stays in cache.
   uint8_t CellIndex[QuantCells];
 };
+
+// Runs a step of the optimiser or of a mapping whose errors go to the trace
+// (TraceException); the work goes on with whatever state was reached.
+template <class Step>
+void QuantTraced(Step&& step) {
+  try {
+    step();
+  } catch (...) {
+    TraceException();
+  }
+}
 
 // The work area of the quantisation in progress; null when none.
 QuantArea* QuantWorkArea();
