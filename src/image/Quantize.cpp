@@ -79,7 +79,8 @@ using BoxSums = QuantBoxSums;
 
 constexpr int64_t weightMask = (int64_t(1) << QuantSlabShift) - 1;
 
-void SumRun(Run r, BoxSums& s) {
+// The sums of a run whose cells lie within lo..hi on every axis.
+void SumRun(Run r, const int32_t* lo, const int32_t* hi, BoxSums& s) {
   std::memset(&s, 0, sizeof s);
   for (; r.First != r.Last; ++r.First) {
     int32_t cell = r.First->Cell;
@@ -88,13 +89,17 @@ void SumRun(Run r, BoxSums& s) {
     s.Slab[1][CellGreen(cell)] += packed;
     s.Slab[2][CellBlue(cell)] += packed;
   }
-  for (int l = 0; l < 64; ++l) {
-    s.Total += s.Slab[0][l] & weightMask;
-    for (int ax = 0; ax < 3; ++ax) s.Sum[ax] += (s.Slab[ax][l] & weightMask) * l;
-  }
+  for (int l = lo[0]; l <= hi[0]; ++l) s.Total += s.Slab[0][l] & weightMask;
+  for (int ax = 0; ax < 3; ++ax)
+    for (int l = lo[ax]; l <= hi[ax]; ++l) s.Sum[ax] += (s.Slab[ax][l] & weightMask) * l;
 }
 
-void SumBox(int32_t box, BoxSums& s) { SumRun(RunOf(box), s); }
+void SumBox(int32_t box, BoxSums& s) {
+  const ColourBox& b = work->Boxes[box];
+  // An inverted face (an empty box) reads nothing.
+  const int32_t lo[3] = {b.RMin, b.GMin, b.BMin}, hi[3] = {b.RMax, b.GMax, b.BMax};
+  SumRun(RunOf(box), lo, hi, s);
+}
 
 // whole -= part, slab by slab.
 void Subtract(BoxSums& whole, const BoxSums& part) {
@@ -216,8 +221,9 @@ void ShrinkFrom(int32_t box, const BoxSums& s) {
   ColourBox& b = work->Boxes[box];
   if (s.Total > 0) {
     int32_t* faces[3][2] = {{&b.RMin, &b.RMax}, {&b.GMin, &b.GMax}, {&b.BMin, &b.BMax}};
+    // Every occupied cell lies within the current faces: scan inside them.
     for (int ax = 0; ax < 3; ++ax) {
-      int32_t lo = 0, hi = 63;
+      int32_t lo = *faces[ax][0], hi = *faces[ax][1];
       while (s.Slab[ax][lo] == 0) ++lo;
       while (s.Slab[ax][hi] == 0) --hi;
       *faces[ax][0] = lo;
