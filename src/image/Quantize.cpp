@@ -79,9 +79,13 @@ using BoxSums = QuantBoxSums;
 
 constexpr int64_t weightMask = (int64_t(1) << QuantSlabShift) - 1;
 
-// The sums of a run whose cells lie within lo..hi on every axis.
+// The sums of a run whose cells lie within lo..hi on every axis. Only the
+// slabs within those bounds are written: no step reads a slab outside the
+// bounds of its box.
 void SumRun(Run r, const int32_t* lo, const int32_t* hi, BoxSums& s) {
-  std::memset(&s, 0, sizeof s);
+  s.Total = s.Sum[0] = s.Sum[1] = s.Sum[2] = 0;
+  for (int ax = 0; ax < 3; ++ax)
+    if (lo[ax] <= hi[ax]) std::memset(&s.Slab[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
   for (; r.First != r.Last; ++r.First) {
     int32_t cell = r.First->Cell;
     const int64_t packed = (int64_t(1) << QuantSlabShift) + r.First->Value + 1;
@@ -101,12 +105,12 @@ void SumBox(int32_t box, BoxSums& s) {
   SumRun(RunOf(box), lo, hi, s);
 }
 
-// whole -= part, slab by slab.
-void Subtract(BoxSums& whole, const BoxSums& part) {
+// whole -= part, slab by slab within the bounds lo..hi of the whole.
+void Subtract(BoxSums& __restrict whole, const BoxSums& __restrict part, const int32_t* lo, const int32_t* hi) {
   whole.Total -= part.Total;
   for (int ax = 0; ax < 3; ++ax) {
     whole.Sum[ax] -= part.Sum[ax];
-    for (int l = 0; l < 64; ++l) whole.Slab[ax][l] -= part.Slab[ax][l];
+    for (int l = lo[ax]; l <= hi[ax]; ++l) whole.Slab[ax][l] -= part.Slab[ax][l];
   }
 }
 
@@ -131,13 +135,14 @@ int32_t CutRun(Run r, int32_t split, Entry* out) {
 
 // whole = whole - part and part's place = part, in one pass: the sums of the
 // two parts of a cut box from the sums of the box and of one part.
-void SplitSums(BoxSums& whole, BoxSums& rest, const BoxSums& part) {
+void SplitSums(BoxSums& __restrict whole, BoxSums& __restrict rest, const BoxSums& __restrict part,
+               const int32_t* lo, const int32_t* hi) {
   rest.Total = whole.Total - part.Total;
   whole.Total = part.Total;
   for (int ax = 0; ax < 3; ++ax) {
     rest.Sum[ax] = whole.Sum[ax] - part.Sum[ax];
     whole.Sum[ax] = part.Sum[ax];
-    for (int l = 0; l < 64; ++l) {
+    for (int l = lo[ax]; l <= hi[ax]; ++l) {
       rest.Slab[ax][l] = whole.Slab[ax][l] - part.Slab[ax][l];
       whole.Slab[ax][l] = part.Slab[ax][l];
     }
@@ -324,6 +329,7 @@ void QuantSplit() {
     ColourBox& low = a.Boxes[b];
     ColourBox& high = a.Boxes[n];
     high = low;
+    const int32_t lo[3] = {low.RMin, low.GMin, low.BMin}, hi[3] = {low.RMax, low.GMax, low.BMax};
     int32_t split = axis == 0 ? low.RSplit : axis == 1 ? low.GSplit : low.BSplit;
     if (axis == 0) low.RMax = split, high.RMin = split + 1;
     if (axis == 1) low.GMax = split, high.GMin = split + 1;
@@ -337,14 +343,15 @@ void QuantSplit() {
     a.BoxFirst[n] = a.BoxFirst[b] + lows;
     a.BoxLast[n] = a.BoxLast[b];
     a.BoxLast[b] = a.BoxFirst[n];
-    // The parts' sums: the smaller summed, the larger by difference.
+    // The parts' sums: the smaller summed, the larger by difference, both
+    // over the slabs of the box before the cut.
     if (a.BoxLast[b] - a.BoxFirst[b] > a.BoxLast[n] - a.BoxFirst[n]) {
-      SumBox(n, a.Sums[n]);
-      Subtract(a.Sums[b], a.Sums[n]);
+      SumRun(RunOf(n), lo, hi, a.Sums[n]);
+      Subtract(a.Sums[b], a.Sums[n], lo, hi);
     } else {
       BoxSums part;
-      SumBox(b, part);
-      SplitSums(a.Sums[b], a.Sums[n], part);
+      SumRun(RunOf(b), lo, hi, part);
+      SplitSums(a.Sums[b], a.Sums[n], part, lo, hi);
     }
     ShrinkFrom(b, a.Sums[b]);
     ShrinkFrom(n, a.Sums[n]);
