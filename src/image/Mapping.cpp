@@ -75,20 +75,24 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     QuantArea& a = *QuantWorkArea();
     uint8_t* out = target.Pixels;
     const uint8_t* p = src;
-    if (count <= QuantCells) {
-      for (int32_t i = 0; i < count; ++i, p += step) out[i] = uint8_t(QuantLookup(a, CellOf(p)));
-      return;
-    }
-    // Every pixel's cell was counted, so it holds its index already.
-    FillCellIndex(a);
     // Each pixel read as a word; the last one byte by byte, so that no load
-    // passes the end of the block.
-    for (int32_t i = 0; i + 1 < count; ++i, p += step) {
-      uint32_t w;
-      std::memcpy(&w, p, 4);
-      out[i] = a.CellIndex[QuantCellOfWord(w)];
+    // passes the end of the block. Every pixel's cell was counted, so it
+    // holds its index already.
+    if (count <= QuantCells) {
+      for (int32_t i = 0; i + 1 < count; ++i, p += step) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        out[i] = uint8_t(a.Histogram[QuantCellOfWord(w)]);
+      }
+    } else {
+      FillCellIndex(a);
+      for (int32_t i = 0; i + 1 < count; ++i, p += step) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        out[i] = a.CellIndex[QuantCellOfWord(w)];
+      }
     }
-    out[count - 1] = a.CellIndex[CellOf(p)];
+    out[count - 1] = uint8_t(QuantLookup(a, CellOf(p)));
   });
 }
 

@@ -20,7 +20,10 @@ inline int32_t CellBlue(int32_t cell) { return cell >> 12; }
 // 2147483647, and lists the cell when it was empty.
 inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
   int32_t& c = a.Histogram[cell];
-  if (c < 0) a.Occupied[listed++].Cell = cell;
+  // Written every time, kept only for a new cell: in a small picture half
+  // the pixels are new colours, and a branch on it would be a guess.
+  a.Occupied[listed].Cell = cell;
+  listed += c < 0;
   c += c != INT32_MAX;
 }
 

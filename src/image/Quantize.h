@@ -73,7 +73,7 @@ struct QuantArea {
   // A cut reads a run from one list and writes its two parts to the same
   // places of the other; BoxList tells which list holds a box (0: Occupied,
   // 1: Spare). The order inside a run means nothing.
-  Entry Occupied[QuantCells];
+  Entry Occupied[QuantCells + 1];  // + 1: counting writes one entry ahead
   Entry Spare[QuantCells];
   int32_t BoxFirst[256];
   int32_t BoxLast[256];

@@ -364,3 +364,18 @@ TEST_F(Quant, OrderedSearchFindsWhatThePlainSearchFinds) {
     }
   }
 }
+
+TEST_F(Quant, EveryCellOccupied) {
+  // 262144 distinct 6-bit colours, each twice: the list of cells is full.
+  Image img(1024, 512, 24);
+  for (int32_t i = 0; i < 1024 * 512; ++i) {
+    int32_t cell = i % QuantCells;
+    img.SetBgr(i, uint8_t((cell >> 12) * 4), uint8_t((cell >> 6 & 63) * 4), uint8_t((cell & 63) * 4));
+  }
+  std::vector<int32_t> h = Counted(img);
+  EXPECT_EQ(QuantWorkArea()->ColourCount, QuantCells);
+  EXPECT_TRUE(std::all_of(h.begin(), h.end(), [](int32_t v) { return v == 1; }));
+  QuantBuild(256);
+  EXPECT_EQ(QuantWorkArea()->BoxCount, 256);
+  QuantRelease();
+}
