@@ -166,15 +166,16 @@ inline int64_t SlabValues(int64_t packed) {
 
 void AxisStats(const int64_t* slab, int32_t lo, int32_t hi, int32_t mean, int32_t weight, double& variance,
                int32_t& split) {
-  int64_t terms[64];
+  // Integer sums, the weight taken out: acc x weight > variance x 0.5 is
+  // 2 x acc > total, exact like the double sums below 2^53.
   int64_t total = 0;
-  for (int32_t l = lo; l <= hi; ++l) total += terms[l] = SlabValues(slab[l]) * weight * int64_t(l - mean) * (l - mean);
-  variance = double(total);
+  for (int32_t l = lo; l <= hi; ++l) total += SlabValues(slab[l]) * (int64_t(l - mean) * (l - mean));
+  variance = double(total * weight);
   split = lo;
-  double acc = 0;
+  int64_t acc = 0;
   for (int32_t l = lo; l < hi; ++l) {
-    acc += double(terms[l]);
-    if (acc > variance * 0.5) break;
+    acc += SlabValues(slab[l]) * (int64_t(l - mean) * (l - mean));
+    if (2 * acc > total) break;
     split = l;
   }
 }
