@@ -170,12 +170,6 @@ SIMD_FN void Store4x24(uint8_t* p, __m128i v) {
   const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(v, pack));
 }
-// The low words of two sets of four lanes, as eight words.
-SIMD_FN __m128i LowWords(__m128i a, __m128i b) {
-  const __m128i low = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
-  return _mm_unpacklo_epi64(_mm_shuffle_epi8(a, low), _mm_shuffle_epi8(b, low));
-}
-
 SIMD_LOOP int32_t Simd24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
   int32_t i = 0;
   for (; i + 6 <= count; i += 4)
@@ -183,37 +177,34 @@ SIMD_LOOP int32_t Simd24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
   return i;
 }
 
-// 0x00RRGGBB lanes narrowed to 5-6-5 or 5-5-5 words in 32-bit lanes.
-template <bool Green6>
-SIMD_FN __m128i NarrowLanes(__m128i p) {
-  __m128i b = _mm_and_si128(_mm_srli_epi32(p, 3), _mm_set1_epi32(0x1F));
-  __m128i g = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 5 : 6), _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0));
-  __m128i r = _mm_and_si128(_mm_srli_epi32(p, Green6 ? 8 : 9), _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00));
-  return _mm_or_si128(_mm_or_si128(b, g), r);
-}
-
-// Words in 32-bit lanes widened to 0x00RRGGBB.
-template <bool Green6>
-SIMD_FN __m128i WidenLanes(__m128i w) {
-  __m128i b = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(0x1F)), 3);
-  __m128i g = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(Green6 ? 0x7E0 : 0x3E0)), Green6 ? 5 : 6);
-  __m128i r = _mm_slli_epi32(_mm_and_si128(w, _mm_set1_epi32(Green6 ? 0xF800 : 0x7C00)), Green6 ? 8 : 9);
-  return _mm_or_si128(_mm_or_si128(b, g), r);
-}
-
-// Blue + green + red of 0x00RRGGBB lanes.
-SIMD_FN __m128i ChannelSums(__m128i p) {
-  const __m128i byte = _mm_set1_epi32(0xFF);
-  return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byte), _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
-                       _mm_srli_epi32(p, 16));
+// Eight 24-bit pixels at p as two sets of eight words: green << 8 | blue,
+// and red in the high (RedHigh) or the low byte.
+template <bool RedHigh>
+SIMD_FN void Split8x24(const uint8_t* p, __m128i& gb, __m128i& r) {
+  const __m128i gbMask = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i rMask = RedHigh ? _mm_setr_epi8(-1, 2, -1, 5, -1, 8, -1, 11, -1, -1, -1, -1, -1, -1, -1, -1)
+                                : _mm_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+  gb = _mm_unpacklo_epi64(_mm_shuffle_epi8(a, gbMask), _mm_shuffle_epi8(b, gbMask));
+  r = _mm_unpacklo_epi64(_mm_shuffle_epi8(a, rMask), _mm_shuffle_epi8(b, rMask));
 }
 
 template <bool Green6>
 SIMD_LOOP int32_t SimdNarrow24(const uint8_t* src, uint8_t* dst, int32_t count) {
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
-    const uint8_t* p = src + 3 * size_t(i);
-    __m128i w = LowWords(NarrowLanes<Green6>(Load4x24(p)), NarrowLanes<Green6>(Load4x24(p + 12)));
+    __m128i gb, r;
+    Split8x24<true>(src + 3 * size_t(i), gb, r);
+    __m128i w;
+    if (Green6)
+      w = _mm_or_si128(_mm_and_si128(r, _mm_set1_epi16(-2048)),  // 0xF800
+                       _mm_or_si128(_mm_srli_epi16(_mm_and_si128(gb, _mm_set1_epi16(-1024)), 5),  // 0xFC00
+                                    _mm_srli_epi16(_mm_and_si128(gb, _mm_set1_epi16(0xF8)), 3)));
+    else
+      w = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(r, 1), _mm_set1_epi16(0x7C00)),
+                       _mm_or_si128(_mm_srli_epi16(_mm_and_si128(gb, _mm_set1_epi16(-2048)), 6),
+                                    _mm_srli_epi16(_mm_and_si128(gb, _mm_set1_epi16(0xF8)), 3)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * size_t(i)), w);
   }
   return i;
@@ -221,23 +212,29 @@ SIMD_LOOP int32_t SimdNarrow24(const uint8_t* src, uint8_t* dst, int32_t count) 
 
 template <bool Green6>
 SIMD_LOOP int32_t SimdWiden24(const uint8_t* src, uint8_t* dst, int32_t count) {
-  const __m128i zero = _mm_setzero_si128();
+  const __m128i top5 = _mm_set1_epi16(0xF8), top6 = _mm_set1_epi16(0xFC);
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
     __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * size_t(i)));
+    // Each channel as the high bits of a byte in a word of its own.
+    __m128i b = _mm_and_si128(_mm_slli_epi16(w, 3), top5);
+    __m128i g = Green6 ? _mm_and_si128(_mm_srli_epi16(w, 3), top6) : _mm_and_si128(_mm_srli_epi16(w, 2), top5);
+    __m128i r = _mm_and_si128(_mm_srli_epi16(w, Green6 ? 8 : 7), top5);
+    __m128i bg = _mm_or_si128(b, _mm_slli_epi16(g, 8));
     uint8_t* d = dst + 3 * size_t(i);
-    Store4x24(d, WidenLanes<Green6>(_mm_unpacklo_epi16(w, zero)));
-    Store4x24(d + 12, WidenLanes<Green6>(_mm_unpackhi_epi16(w, zero)));
+    Store4x24(d, _mm_unpacklo_epi16(bg, r));
+    Store4x24(d + 12, _mm_unpackhi_epi16(bg, r));
   }
   return i;
 }
 
 SIMD_LOOP int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
-  const __m128i third = _mm_set1_epi16(-21845);  // 43691
+  const __m128i third = _mm_set1_epi16(-21845), ones = _mm_set1_epi8(1);  // 43691
   int32_t i = 0;
   for (; i + 10 <= count; i += 8) {
-    const uint8_t* p = src + 3 * size_t(i);
-    __m128i s = LowWords(ChannelSums(Load4x24(p)), ChannelSums(Load4x24(p + 12)));
+    __m128i gb, r;
+    Split8x24<false>(src + 3 * size_t(i), gb, r);
+    __m128i s = _mm_add_epi16(_mm_maddubs_epi16(gb, ones), r);
     // s / 3 = (s x 43691) >> 17, exact for every sum up to 765.
     __m128i level = _mm_srli_epi16(_mm_mulhi_epu16(s, third), 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(level, level));
