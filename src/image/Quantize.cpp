@@ -27,7 +27,36 @@ inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
   c += c != INT32_MAX;
 }
 
+// CountWords for a picture with more pixels than cells into a fresh
+// histogram: 16-bit counters first, then one pass that adds them into the
+// cells (saturating) and lists the occupied cells in cell order.
+void CountWordsWide(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
+  std::memset(a.Counts16, 0, sizeof a.Counts16);
+  auto one = [&](int32_t cell) {
+    if (++a.Counts16[cell] == 0) a.Histogram[cell] += 65536;
+  };
+  int32_t i = 0;
+  for (; i + 1 < n; ++i, p += step) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    one(QuantCellOfWord(w));
+  }
+  one(QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16));
+  int32_t listed = 0;
+  for (int32_t c = 0; c < QuantCells; ++c) {
+    int64_t total = int64_t(a.Histogram[c]) + a.Counts16[c];
+    if (total < 0) continue;
+    a.Histogram[c] = int32_t(std::min<int64_t>(total, INT32_MAX));
+    a.Occupied[listed++].Cell = c;
+  }
+  a.ColourCount = listed;
+}
+
 void CountWords(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
+  if (n > QuantCells && a.ColourCount == 0) {
+    CountWordsWide(a, p, n, step);
+    return;
+  }
   int32_t listed = a.ColourCount;
   int32_t i = 0;
   // Reading a 24-bit pixel as a word touches one byte past it: the last

@@ -95,6 +95,10 @@ struct QuantArea {
   };
   SortedEntry ByGreen[256];
   int32_t SortedCount;
+  // 16-bit counters for a true-colour picture with more pixels than cells:
+  // half the cube's size stays in cache; a counter that wraps adds 65536 to
+  // its cell, and the counters are added into the cells at the end.
+  uint16_t Counts16[QuantCells];
   // The low bytes of the cells, for the nearest mapping of a picture with
   // more pixels than cells: a quarter of the cube's size stays in cache.
   uint8_t CellIndex[QuantCells];

@@ -379,3 +379,32 @@ TEST_F(Quant, EveryCellOccupied) {
   EXPECT_EQ(QuantWorkArea()->BoxCount, 256);
   QuantRelease();
 }
+
+TEST_F(Quant, LargePicturesCountLikeThePlainLoop) {
+  // More pixels than cells: 16-bit counters that wrap (the black cell gets
+  // more than 65536 pixels), added into the cells at the end.
+  std::mt19937 rng(31);
+  Image img(600, 500, 32);
+  img.Fill(rng);
+  for (int32_t i = 0; i < 200000; ++i) img.SetBgr(i * 3 % (600 * 500), 1, 2, 3);
+  std::vector<int64_t> plain(QuantCells, 0);
+  for (int32_t i = 0; i < 600 * 500; ++i) {
+    const uint8_t* p = img.Pixels + 4 * i;
+    ++plain[QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2)];
+  }
+  std::vector<int32_t> h = Counted(img);
+  QuantArea& a = *QuantWorkArea();
+  int32_t occupied = 0;
+  for (int32_t c = 0; c < QuantCells; ++c) {
+    ASSERT_EQ(h[c], plain[c] - 1) << c;
+    occupied += plain[c] > 0;
+  }
+  ASSERT_GT(plain[0], 65536);
+  EXPECT_EQ(a.ColourCount, occupied);
+  std::vector<int32_t> listed;
+  for (int32_t i = 0; i < a.ColourCount; ++i) listed.push_back(a.Occupied[i].Cell);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_TRUE(std::adjacent_find(listed.begin(), listed.end()) == listed.end());
+  EXPECT_TRUE(std::all_of(listed.begin(), listed.end(), [&](int32_t c) { return plain[c] > 0; }));
+  QuantRelease();
+}
