@@ -111,6 +111,7 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
+    QuantFillVolumes();
     CellCache look(a, int64_t(width) * height);
     uint8_t* out = target.Pixels;
     const uint8_t* p = src;
@@ -207,6 +208,7 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
+    QuantFillVolumes();
     CellCache look(a, int64_t(width) * height);
     const DiffuseShares shares;
     const size_t rowBytes = size_t(width) * step;

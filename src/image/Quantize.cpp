@@ -322,6 +322,7 @@ void QuantBuild(int32_t n) {
   for (int i = 0; i < 256; ++i) a.LevelTable[i] = i < 4 ? 0 : i;
   a.BoxCount = 0;
   a.SortedCount = 0;
+  a.VolumesFilled = False32;
   if (a.ColourCount > a.TargetColours) {
     QuantSplit();
     QuantBoxPalette();
@@ -432,12 +433,21 @@ void QuantFillBox(int32_t box, int32_t index) {
 
 void QuantBoxPalette() {
   QuantArea& a = *work;
+  a.VolumesFilled = False32;
   for (int32_t i = 0; i < a.BoxCount; ++i) {
     int32_t r, g, b;
     QuantBoxMean(i, QuantMeanPalette, r, g, b);
     a.QuantPalette[i] = PaletteEntry{uint8_t(b), uint8_t(g), uint8_t(r)};
-    QuantFillBox(i, i);
+    a.BoxIndex[i] = i;
+    for (Run run = RunOf(i); run.First != run.Last; ++run.First) a.Histogram[run.First->Cell] = i;
   }
+}
+
+void QuantFillVolumes() {
+  QuantArea& a = *work;
+  if (a.VolumesFilled) return;
+  for (int32_t i = 0; i < a.BoxCount; ++i) QuantFillBox(i, a.BoxIndex[i]);
+  a.VolumesFilled = True32;
 }
 
 void QuantBlackFirst() {
@@ -445,16 +455,21 @@ void QuantBlackFirst() {
   int32_t k = QuantNearest(0, 0, 0, a.TargetColours, a.QuantPalette);
   if (k == 0) return;
   std::swap(a.QuantPalette[0], a.QuantPalette[k]);
-  // Only the cells of the boxes (box palette) or the counted cells (exact
-  // palette) hold indices yet; every other cell is -1.
-  auto swap = [&](int32_t cell) {
-    int32_t& c = a.Histogram[cell];
-    c = c == 0 ? k : c == k ? 0 : c;
-  };
-  if (a.BoxCount > 0)
-    for (int32_t i = 0; i < a.BoxCount; ++i) ForEachCellOfBox(a.Boxes[i], swap);
-  else
-    for (int32_t i = 0; i < a.ColourCount; ++i) swap(a.Occupied[i].Cell);
+  // Only the counted cells (or, once filled, the boxes) hold indices yet;
+  // every other cell is -1.
+  auto swap = [&](int32_t& c) { c = c == 0 ? k : c == k ? 0 : c; };
+  auto swapCell = [&](int32_t cell) { swap(a.Histogram[cell]); };
+  if (a.BoxCount == 0) {
+    for (int32_t i = 0; i < a.ColourCount; ++i) swapCell(a.Occupied[i].Cell);
+    return;
+  }
+  for (int32_t i = 0; i < a.BoxCount; ++i) {
+    swap(a.BoxIndex[i]);
+    if (a.VolumesFilled)
+      ForEachCellOfBox(a.Boxes[i], swapCell);
+    else
+      for (Run run = RunOf(i); run.First != run.Last; ++run.First) swapCell(run.First->Cell);
+  }
 }
 
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette) {
@@ -508,6 +523,14 @@ int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t cou
 
 int32_t QuantLookupSlow(int32_t cell) {
   QuantArea& a = *work;
+  if (!a.VolumesFilled) {
+    const int32_t r = CellRed(cell), g = CellGreen(cell), b = CellBlue(cell);
+    for (int32_t i = 0; i < a.BoxCount; ++i) {
+      const ColourBox& x = a.Boxes[i];
+      if (r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax)
+        return a.Histogram[cell] = a.BoxIndex[i];
+    }
+  }
   if (a.SortedCount != a.TargetColours) {
     QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
     a.SortedCount = a.TargetColours;

@@ -95,6 +95,10 @@ struct QuantArea {
   };
   SortedEntry ByGreen[256];
   int32_t SortedCount;
+  // The palette index of each box (its own number until QuantBlackFirst
+  // exchanges two), and whether every cell inside the boxes holds it yet.
+  int32_t BoxIndex[256];
+  Bool32 VolumesFilled;
   // 16-bit counters for a true-colour picture with more pixels than cells:
   // half the cube's size stays in cache; a counter that wraps adds 65536 to
   // its cell, and the counters are added into the cells at the end.
@@ -152,8 +156,17 @@ void QuantBoxStats(int32_t box);
 // LevelTable[trunc(4 x mean)]. (0, 0, 0) for an empty box.
 enum QuantMeanMode { QuantMeanStats, QuantMeanPalette };
 void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b);
+// Writes index into every cell inside the box's bounds, empty or not.
 void QuantFillBox(int32_t box, int32_t index);
+// Palette entry i is the palette-mode mean of box i; the box's counted cells
+// get index i. Its empty cells get the index when the cell lookup first meets
+// them, or all at once by QuantFillVolumes: the same cube as filling every box
+// whole, without the cost for a mapping that reads only counted cells.
 void QuantBoxPalette();
+// QuantFillBox for every box with its palette index; the dithers call it.
+void QuantFillVolumes();
+// Exchanges palette entries 0 and the one nearest to black, and the two
+// indices wherever the cells hold them.
 void QuantBlackFirst();
 
 // Index of the entry among the first count of palette nearest to the 8-bit
@@ -170,8 +183,9 @@ int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t cou
                            const QuantArea::SortedEntry* sorted);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
-// still -1 gets the QuantNearest entry (over TargetColours entries) of its
-// colour taken as 8-bit (each level x 4) and keeps it.
+// still -1 inside a box gets the box's index; any other gets the QuantNearest
+// entry (over TargetColours entries) of its colour taken as 8-bit (each level
+// x 4). The cell keeps it.
 int32_t QuantLookupSlow(int32_t cell);
 inline int32_t QuantLookup(QuantArea& area, int32_t cell) {
   int32_t v = area.Histogram[cell];

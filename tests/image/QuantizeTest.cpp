@@ -184,7 +184,20 @@ TEST_F(Quant, SplittingMatchesThePlainScanOfTheCube) {
     ASSERT_GT(a.ColourCount, c.colours);
     EXPECT_EQ(a.BoxCount, int32_t(plain.boxes.size()));
     for (int i = 0; i < 256; ++i) EXPECT_TRUE(SameEntry(a.QuantPalette[i], plain.palette[i])) << i;
+    // The boxes filled whole give the plain cube.
+    QuantFillVolumes();
     EXPECT_TRUE(std::equal(plain.h.begin(), plain.h.end(), a.Histogram)) << c.centres;
+    // Filled lazily, cell by cell, too: a box's index inside a box, the
+    // nearest colour outside.
+    Counted(img);
+    QuantBuild(c.colours);
+    QuantArea& lazy = *QuantWorkArea();
+    for (int32_t cell = 0; cell < QuantCells; cell += 13) {
+      int32_t expected = plain.h[cell] != -1 ? plain.h[cell]
+                                             : QuantNearest(4 * (cell & 63), 4 * (cell >> 6 & 63), 4 * (cell >> 12),
+                                                            plain.target, plain.palette);
+      ASSERT_EQ(QuantLookup(lazy, cell), expected) << cell;
+    }
     QuantRelease();
   }
 }
