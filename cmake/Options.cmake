@@ -4,6 +4,13 @@ target_compile_options(spiralux_options INTERFACE
   -Wall -Wextra -Wno-unused-parameter)
 target_include_directories(spiralux_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
+if(SPIRALUX_FUZZ)
+  # The libraries get the fuzzer's coverage instrumentation; the fuzz
+  # targets themselves link with -fsanitize=fuzzer.
+  target_compile_options(spiralux_options INTERFACE -fsanitize=fuzzer-no-link)
+  set(SPIRALUX_SANITIZE ON)
+endif()
+
 if(SPIRALUX_SANITIZE)
   set(san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_compile_options(spiralux_options INTERFACE ${san})
