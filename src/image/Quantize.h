@@ -53,8 +53,9 @@ constexpr int32_t QuantSlabShift = 40;
 
 struct QuantArea {
   // Before the palette is built: -1 for a colour no pixel has, else its pixel
-  // count minus 1, saturated at 2147483647. After: the palette index of the
-  // cell, or -1 (filled in lazily by the cell lookup).
+  // count minus 1, saturated at 2147483647. After: the palette index of every
+  // counted cell; the others stay -1 until the cell lookup (or, for the
+  // cells inside the boxes, QuantFillVolumes) gives them theirs.
   int32_t Histogram[QuantCells];
   int32_t ColourCount;             // cells other than -1 after counting
   PaletteEntry QuantPalette[256];  // the palette being built
@@ -62,8 +63,9 @@ struct QuantArea {
   int32_t BoxCount;
   ColourBox Boxes[256];
   int32_t TargetColours;           // 2..256
-  // The optimiser's own index: the occupied cells in order of first
-  // appearance (ColourCount of them, listed by QuantCount), each with its
+  // The optimiser's own index: the occupied cells (ColourCount of them,
+  // listed by QuantCount in order of first appearance, or in cell order for
+  // a large picture), each with its
   // counted value once QuantSplit starts, regrouped so that box i owns the
   // run BoxFirst[i] .. BoxLast[i] - 1. Reading the values from the list, not
   // the cube, keeps the splitting in cache.
