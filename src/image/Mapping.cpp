@@ -42,13 +42,6 @@ void CopyPalette(ImageBuffer& target) {
   std::memcpy(target.Palette, QuantWorkArea()->QuantPalette, sizeof target.Palette);
 }
 
-// Adds the shares of an error from one table to a neighbour pixel.
-inline void Push(uint8_t* p, const int32_t* table, int32_t eB, int32_t eG, int32_t eR) {
-  p[0] = uint8_t(Clamp255(p[0] + table[eB]));
-  p[1] = uint8_t(Clamp255(p[1] + table[eG]));
-  p[2] = uint8_t(Clamp255(p[2] + table[eR]));
-}
-
 }  // namespace
 
 void DiffuseTable(int32_t k, int32_t table[513]) {
