@@ -7,6 +7,17 @@
 
 #include "runtime/Errors.h"
 
+// A small deterministic generator (xorshift) for random pictures and sizes.
+struct Random {
+  uint32_t State;
+  uint32_t Next() {
+    State ^= State << 13;
+    State ^= State >> 17;
+    State ^= State << 5;
+    return State;
+  }
+};
+
 // Writes a stream bit by bit, most significant bit first.
 struct StreamBits {
   std::vector<uint8_t> Bytes;

@@ -10,16 +10,6 @@
 
 namespace {
 
-struct Random {
-  uint32_t State;
-  uint32_t Next() {
-    State ^= State << 13;
-    State ^= State >> 17;
-    State ^= State << 5;
-    return State;
-  }
-};
-
 // Picture kinds that call on every token: noise (literals), flat areas
 // (runs), repeated lines (copies from above), tiles (back-references) and a
 // motif that recurs far apart (repeats).

@@ -12,16 +12,6 @@
 
 namespace {
 
-struct Random {
-  uint32_t State;
-  uint32_t Next() {
-    State ^= State << 13;
-    State ^= State >> 17;
-    State ^= State << 5;
-    return State;
-  }
-};
-
 std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
   Random r{seed};
   std::vector<uint8_t> v(n);
