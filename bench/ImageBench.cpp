@@ -1,6 +1,6 @@
 // Benchmarks of the image core on the photo-like pictures of Picture.h:
-// ImgQuantize by method, the depth conversions, and a plain copy of the same
-// bytes as the yardstick of the converters.
+// ImgQuantize by method, the diffusion mapping alone, the depth conversions,
+// and a plain copy of the same bytes as the yardstick of the converters.
 //
 //   ImageBench [Google Benchmark flags]          runs the benchmarks
 //   ImageBench --picture WIDTH HEIGHT FILE.ppm   writes a picture (for the
@@ -15,6 +15,7 @@
 #include "Picture.h"
 #include "image/Convert.h"
 #include "image/Mapping.h"
+#include "image/Quantize.h"
 
 namespace {
 
@@ -52,6 +53,28 @@ void BM_QuantizeDiffuse(benchmark::State& state) { Quantize(state, QuantMethodDi
 BENCHMARK(BM_QuantizeNearest)->Apply(SizeArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QuantizeOrdered)->Apply(SizeArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QuantizeDiffuse)->Apply(SizeArgs)->Unit(benchmark::kMicrosecond);
+
+// The diffusion mapping alone (QuantMap), on a palette built outside the
+// timing: each run starts from the picture and from the cells as QuantBuild
+// leaves them, since the mapping fills the cells it meets.
+void BM_MapDiffuse(benchmark::State& state) {
+  Held picture, source, target;
+  picture::Make(picture, int32_t(state.range(0)), int32_t(state.range(1)));
+  ImgCopy(picture, source);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(source.Pixels, picture.Pixels, size_t(picture.Size));
+    QuantPrepare();
+    QuantCount(source);
+    QuantBuild(256);
+    state.ResumeTiming();
+    QuantMap(source, target, QuantMethodDiffuse);
+    benchmark::DoNotOptimize(target.Pixels);
+  }
+  QuantRelease();
+  state.SetItemsProcessed(state.iterations() * picture.Width * picture.Height);
+}
+BENCHMARK(BM_MapDiffuse)->Apply(SizeArgs)->Unit(benchmark::kMicrosecond);
 
 // A source of the given depth made from the picture.
 void Source(Held& source, int32_t width, int32_t height, int32_t bits) {

@@ -10,6 +10,8 @@ above 1 means that ours is faster. Peers:
   quantize, method 0     Pillow quantize(256, FASTOCTREE) and (256, MEDIANCUT)
   quantize, method 2     Pillow quantize(palette=..., dither=FLOYDSTEINBERG), the
                          remap alone (ours includes building the palette)
+  diffusion mapping      the same Pillow remap against our mapping alone on a
+                         palette already built (BM_MapDiffuse)
   24 to 32, 24 to 8 grey convert("RGBA"), convert("L")
   16 to 24, 8 to 24      frombytes(... "raw", "BGR;16"), P convert("RGB")
   every converter        memcpy of as many bytes as the larger side (BM_CopyBytes)
@@ -78,6 +80,8 @@ def main():
                 ("quantize m0 vs MEDIANCUT", "BM_QuantizeNearest",
                  lambda: im.quantize(256, method=Image.Quantize.MEDIANCUT)),
                 ("quantize m2 vs FS remap", "BM_QuantizeDiffuse",
+                 lambda: im.quantize(palette=palette, dither=Image.Dither.FLOYDSTEINBERG)),
+                ("diffusion map vs FS remap", "BM_MapDiffuse",
                  lambda: im.quantize(palette=palette, dither=Image.Dither.FLOYDSTEINBERG)),
                 ("24 to 32 vs RGBA", "BM_Convert24To32", lambda: im.convert("RGBA")),
                 ("24 to 8 grey vs L", "BM_Convert24To8Grey", lambda: im.convert("L")),

@@ -124,74 +124,90 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
 
 namespace {
 
-// The weights of the diffusion: tables of DiffuseTable, indexed by -256..256.
+// The four shares of an error, as DiffuseTable gives them for the weights 7,
+// 3, 5 and 1, side by side: one line of cache serves a channel's four
+// additions.
+struct DiffuseShare {
+  int8_t Right, BelowLeft, Below, BelowRight;
+};
+// The largest share in size: round(19 x 7 / 16).
+constexpr int32_t DiffuseMaxShare = 8;
+
 struct DiffuseShares {
-  int32_t t7[513], t3[513], t5[513], t1[513];
-  const int32_t *T7, *T3, *T5, *T1;
-  DiffuseShares() {
+  DiffuseShare table[513];
+  const DiffuseShare* At;  // indexed by the error, -256..256
+  // A component plus a share, clamped to 0..255, by one load.
+  uint8_t clamped[256 + 2 * DiffuseMaxShare];
+  const uint8_t* Clamp;  // indexed by -DiffuseMaxShare..255 + DiffuseMaxShare
+  DiffuseShares() : At(table + 256), Clamp(clamped + DiffuseMaxShare) {
+    for (int32_t v = -DiffuseMaxShare; v < 256 + DiffuseMaxShare; ++v)
+      clamped[v + DiffuseMaxShare] = uint8_t(Clamp255(v));
+    int32_t t7[513], t3[513], t5[513], t1[513];
     DiffuseTable(7, t7);
     DiffuseTable(3, t3);
     DiffuseTable(5, t5);
     DiffuseTable(1, t1);
-    T7 = t7 + 256, T3 = t3 + 256, T5 = t5 + 256, T1 = t1 + 256;
+    for (int32_t i = 0; i < 513; ++i)
+      table[i] = DiffuseShare{int8_t(t7[i]), int8_t(t3[i]), int8_t(t5[i]), int8_t(t1[i])};
   }
 };
 
-// One row of the diffusion. The pixel being mapped, the next one and the
-// three pixels below them are held in registers; each is written back once it
-// has received its last share, and every pixel receives its shares in the
-// order of the plain in-place additions, so the result is the same.
+// One row of the diffusion. The pixel being mapped is held in registers; the
+// shares go into the pixels of the row below in place, as in the plain
+// loop, each clamped as it is added, so the result is the same.
 struct DiffuseRow {
   uint8_t* row;
   uint8_t* below;  // null on the last row
   uint8_t* out;
   int32_t width, step;
   bool quietStart;  // even rows: the first pixel passes no error
-  int32_t cb = 0, cg = 0, cr = 0;  // the pixel at x
-  int32_t pb = 0, pg = 0, pr = 0;  // below x - 1
-  int32_t mb = 0, mg = 0, mr = 0;  // below x
-  int32_t nb = 0, ng = 0, nr = 0;  // below x + 1
+  int32_t cb = 0, cg = 0, cr = 0;  // the pixel at x, with every share it gets
 
   DiffuseRow(uint8_t* src, size_t rowBytes, int32_t y, int32_t height, int32_t w, int32_t s, uint8_t* o)
       : row(src + rowBytes * y), below(y + 1 < height ? row + rowBytes : nullptr), out(o + size_t(w) * y),
         width(w), step(s), quietStart((y & 1) == 0) {}
 
-  template <class Look>
-  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette, const DiffuseShares& t) {
-    const size_t at = size_t(x) * step;
-    if (x == 0) {
-      // Read when the row above has written its last shares into it.
-      cb = row[0], cg = row[1], cr = row[2];
-      if (below) mb = below[0], mg = below[1], mr = below[2];
-    }
-    const bool right = x < width - 1;
-    int32_t rb = 0, rg = 0, rr = 0;
-    if (right) rb = row[at + step], rg = row[at + step + 1], rr = row[at + step + 2];
-    if (below && right) nb = below[at + step], ng = below[at + step + 1], nr = below[at + step + 2];
+  // Whether pixel x has neighbours on both sides and a row below: most
+  // pixels, which Step<true> maps without testing for the edges.
+  bool Inside(int32_t x) const { return x > 0 && x < width - 1 && below; }
+
+  template <bool Inner, class Look>
+  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette,
+                                                  const DiffuseShares& t) {
+    const uint8_t* clamp = t.Clamp;
+    uint8_t* p = row + size_t(x) * step;
+    const bool right = Inner || x < width - 1, down = Inner || below;
+    // Read when the row above has written its last shares into it.
+    if (!Inner && x == 0) cb = p[0], cg = p[1], cr = p[2];
     int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
     out[x] = uint8_t(k);
-    if (!(x == 0 && quietStart)) {
-      const PaletteEntry& c = palette[k];
-      const int32_t eb = cb - c.Blue, eg = cg - c.Green, er = cr - c.Red;
-      if (right) rb = Clamp255(rb + t.T7[eb]), rg = Clamp255(rg + t.T7[eg]), rr = Clamp255(rr + t.T7[er]);
-      if (below) {
-        if (x > 0) pb = Clamp255(pb + t.T3[eb]), pg = Clamp255(pg + t.T3[eg]), pr = Clamp255(pr + t.T3[er]);
-        mb = Clamp255(mb + t.T5[eb]), mg = Clamp255(mg + t.T5[eg]), mr = Clamp255(mr + t.T5[er]);
-        if (right) nb = Clamp255(nb + t.T1[eb]), ng = Clamp255(ng + t.T1[eg]), nr = Clamp255(nr + t.T1[er]);
-      }
+    p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
+    if (!Inner && x == 0 && quietStart) {
+      if (right) cb = p[step], cg = p[step + 1], cr = p[step + 2];
+      return;
     }
-    row[at] = uint8_t(cb), row[at + 1] = uint8_t(cg), row[at + 2] = uint8_t(cr);
-    if (below && x > 0) {
-      uint8_t* q = below + at - step;
-      q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
+    const PaletteEntry& c = palette[k];
+    const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
+    if (right)
+      cb = clamp[p[step] + sb.Right], cg = clamp[p[step + 1] + sg.Right], cr = clamp[p[step + 2] + sr.Right];
+    if (down) {
+      uint8_t* q = below + size_t(x) * step;
+      auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+        v[0] = clamp[v[0] + sb.*weight], v[1] = clamp[v[1] + sg.*weight], v[2] = clamp[v[2] + sr.*weight];
+      };
+      if (Inner || x > 0) add(q - step, &DiffuseShare::BelowLeft);
+      add(q, &DiffuseShare::Below);
+      if (right) add(q + step, &DiffuseShare::BelowRight);
     }
-    cb = rb, cg = rg, cr = rr;
-    pb = mb, pg = mg, pr = mr;
-    mb = nb, mg = ng, mr = nr;
-    if (below && !right) {
-      uint8_t* q = below + at;
-      q[0] = uint8_t(pb), q[1] = uint8_t(pg), q[2] = uint8_t(pr);
-    }
+  }
+
+  template <class Look>
+  __attribute__((always_inline)) inline void Map(int32_t x, Look& look, const PaletteEntry* palette,
+                                                 const DiffuseShares& t) {
+    if (Inside(x))
+      Step<true>(x, look, palette, t);
+    else
+      Step<false>(x, look, palette, t);
   }
 };
 
@@ -205,19 +221,20 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     CellCache look(a, int64_t(width) * height);
     const DiffuseShares shares;
     const size_t rowBytes = size_t(width) * step;
-    // Two rows at a time, the lower two pixels behind the upper: pixel x of
-    // the lower row has then received all its shares from the upper row, and
-    // the two chains of lookups, each waiting on its own last error, overlap.
+    // Two rows at a time, the lower two pixels behind the upper: pixel x + 1
+    // of the lower row, the last it reads to map x, has then received all its
+    // shares from the upper row, and the two chains of lookups, each waiting
+    // on its own last error, overlap.
     for (int32_t y = 0; y < height; y += 2) {
       DiffuseRow upper(src, rowBytes, y, height, width, step, target.Pixels);
       if (y + 1 == height) {
-        for (int32_t x = 0; x < width; ++x) upper.Step(x, look, a.QuantPalette, shares);
+        for (int32_t x = 0; x < width; ++x) upper.Map(x, look, a.QuantPalette, shares);
         break;
       }
       DiffuseRow lower(src, rowBytes, y + 1, height, width, step, target.Pixels);
       for (int32_t x = 0; x < width + 2; ++x) {
-        if (x < width) upper.Step(x, look, a.QuantPalette, shares);
-        if (x >= 2) lower.Step(x - 2, look, a.QuantPalette, shares);
+        if (x < width) upper.Map(x, look, a.QuantPalette, shares);
+        if (x >= 2) lower.Map(x - 2, look, a.QuantPalette, shares);
       }
     }
   });

@@ -249,12 +249,19 @@ TEST_F(Mapping, DiffusionMatchesThePlainLoop) {
   std::mt19937 rng(12);
   struct Case {
     int32_t w, h, step;
-  } cases[] = {{1, 5, 3}, {5, 1, 3}, {2, 2, 4}, {37, 23, 3}, {40, 30, 4}, {700, 400, 3}};
+    bool ends;  // components next to 0 and 255, where the shares are clamped
+  } cases[] = {{1, 5, 3, false},   {5, 1, 3, false},   {2, 2, 4, false},  {37, 23, 3, false},
+               {40, 30, 4, false}, {700, 400, 3, false}, {41, 17, 3, true}, {30, 20, 4, true}};
   for (const Case& c : cases) {
     Image src(c.w, c.h, c.step * 8), dst(c.w, c.h, 8);
     // Smooth colours with noise, so that the errors stay small and spread.
+    auto end = [&] { return uint8_t(rng() % 2 ? rng() % 16 : 255 - rng() % 16); };
     for (int32_t i = 0; i < c.w * c.h; ++i)
-      src.SetBgr(i, uint8_t(i % c.w * 255 / c.w + rng() % 9), uint8_t(i / c.w * 255 / c.h), uint8_t(rng() % 40 + 100));
+      if (c.ends)
+        src.SetBgr(i, end(), end(), end());
+      else
+        src.SetBgr(i, uint8_t(i % c.w * 255 / c.w + rng() % 9), uint8_t(i / c.w * 255 / c.h),
+                   uint8_t(rng() % 40 + 100));
     QuantPrepare();
     QuantCount(src);
     QuantBuild(256);
