@@ -188,12 +188,15 @@ struct DiffuseRow {
     }
     const PaletteEntry& c = palette[k];
     const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
+    // Component plus share summed pointer-sized: the index needs no widening.
     if (right)
-      cb = clamp[p[step] + sb.Right], cg = clamp[p[step + 1] + sg.Right], cr = clamp[p[step + 2] + sr.Right];
+      cb = clamp[intptr_t(p[step]) + sb.Right], cg = clamp[intptr_t(p[step + 1]) + sg.Right],
+      cr = clamp[intptr_t(p[step + 2]) + sr.Right];
     if (down) {
       uint8_t* q = below + size_t(x) * step;
       auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
-        v[0] = clamp[v[0] + sb.*weight], v[1] = clamp[v[1] + sg.*weight], v[2] = clamp[v[2] + sr.*weight];
+        v[0] = clamp[intptr_t(v[0]) + sb.*weight], v[1] = clamp[intptr_t(v[1]) + sg.*weight],
+        v[2] = clamp[intptr_t(v[2]) + sr.*weight];
       };
       if (Inner || x > 0) add(q - step, &DiffuseShare::BelowLeft);
       add(q, &DiffuseShare::Below);
@@ -221,20 +224,24 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     CellCache look(a, int64_t(width) * height);
     const DiffuseShares shares;
     const size_t rowBytes = size_t(width) * step;
+    // Copies: a byte written through a pixel pointer might otherwise be
+    // taken to change them.
+    const int32_t w = width, h = height;
+    const PaletteEntry* palette = a.QuantPalette;
     // Two rows at a time, the lower two pixels behind the upper: pixel x + 1
     // of the lower row, the last it reads to map x, has then received all its
     // shares from the upper row, and the two chains of lookups, each waiting
     // on its own last error, overlap.
-    for (int32_t y = 0; y < height; y += 2) {
-      DiffuseRow upper(src, rowBytes, y, height, width, step, target.Pixels);
-      if (y + 1 == height) {
-        for (int32_t x = 0; x < width; ++x) upper.Map(x, look, a.QuantPalette, shares);
+    for (int32_t y = 0; y < h; y += 2) {
+      DiffuseRow upper(src, rowBytes, y, h, w, step, target.Pixels);
+      if (y + 1 == h) {
+        for (int32_t x = 0; x < w; ++x) upper.Map(x, look, palette, shares);
         break;
       }
-      DiffuseRow lower(src, rowBytes, y + 1, height, width, step, target.Pixels);
-      for (int32_t x = 0; x < width + 2; ++x) {
-        if (x < width) upper.Map(x, look, a.QuantPalette, shares);
-        if (x >= 2) lower.Map(x - 2, look, a.QuantPalette, shares);
+      DiffuseRow lower(src, rowBytes, y + 1, h, w, step, target.Pixels);
+      for (int32_t x = 0; x < w + 2; ++x) {
+        if (x < w) upper.Map(x, look, palette, shares);
+        if (x >= 2) lower.Map(x - 2, look, palette, shares);
       }
     }
   });
