@@ -239,10 +239,20 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
         break;
       }
       DiffuseRow lower(src, rowBytes, y + 1, h, w, step, target.Pixels);
-      for (int32_t x = 0; x < w + 2; ++x) {
+      auto both = [&](int32_t x) {
         if (x < w) upper.Map(x, look, palette, shares);
         if (x >= 2) lower.Map(x - 2, look, palette, shares);
-      }
+      };
+      // From x = 3 to w - 2 both rows map interior pixels when the lower has
+      // a row below.
+      int32_t x = 0;
+      for (; x < 3 && x < w + 2; ++x) both(x);
+      if (lower.below)
+        for (; x < w - 1; ++x) {
+          upper.Step<true>(x, look, palette, shares);
+          lower.Step<true>(x - 2, look, palette, shares);
+        }
+      for (; x < w + 2; ++x) both(x);
     }
   });
 }
