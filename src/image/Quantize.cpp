@@ -116,15 +116,28 @@ constexpr int64_t weightMask = (int64_t(1) << QuantSlabShift) - 1;
 // bounds of its box.
 void SumRun(Run r, const int32_t* lo, const int32_t* hi, BoxSums& s) {
   s.Total = s.Sum[0] = s.Sum[1] = s.Sum[2] = 0;
+  // Neighbouring entries often share a slab, and each addition to a slab
+  // waits for the last: the entries alternate between two sets of slabs,
+  // which are added together at the end, so that two chains overlap.
+  int64_t odd[3][64];
   for (int ax = 0; ax < 3; ++ax)
-    if (lo[ax] <= hi[ax]) std::memset(&s.Slab[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
-  for (; r.First != r.Last; ++r.First) {
-    int32_t cell = r.First->Cell;
-    const int64_t packed = (int64_t(1) << QuantSlabShift) + r.First->Value + 1;
-    s.Slab[0][CellRed(cell)] += packed;
-    s.Slab[1][CellGreen(cell)] += packed;
-    s.Slab[2][CellBlue(cell)] += packed;
+    if (lo[ax] <= hi[ax]) {
+      std::memset(&s.Slab[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
+      std::memset(&odd[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
+    }
+  auto add = [](int64_t (*slab)[64], const Entry& e) {
+    const int64_t packed = (int64_t(1) << QuantSlabShift) + e.Value + 1;
+    slab[0][CellRed(e.Cell)] += packed;
+    slab[1][CellGreen(e.Cell)] += packed;
+    slab[2][CellBlue(e.Cell)] += packed;
+  };
+  for (; r.Last - r.First >= 2; r.First += 2) {
+    add(s.Slab, r.First[0]);
+    add(odd, r.First[1]);
   }
+  if (r.First != r.Last) add(s.Slab, r.First[0]);
+  for (int ax = 0; ax < 3; ++ax)
+    for (int l = lo[ax]; l <= hi[ax]; ++l) s.Slab[ax][l] += odd[ax][l];
   for (int l = lo[0]; l <= hi[0]; ++l) s.Total += s.Slab[0][l] & weightMask;
   for (int ax = 0; ax < 3; ++ax)
     for (int l = lo[ax]; l <= hi[ax]; ++l) s.Sum[ax] += (s.Slab[ax][l] & weightMask) * l;
@@ -149,20 +162,24 @@ void Subtract(BoxSums& __restrict whole, const BoxSums& __restrict part, const i
 // Writes the entries of a run whose level on Axis is at most split to the
 // front of out and the others to its back; returns the number of the first.
 // Every entry is written to both ends and the ends advance by the test, so no
-// branch depends on the colours.
+// branch depends on the colours. After i of the n entries, lows of them at
+// the front, the back's next place is n - i + lows - 1: both places are
+// lows on from a base, and one count is all that the test updates.
 template <int Axis>
 int32_t CutRun(Run r, int32_t split, Entry* out) {
-  Entry* lo = out;
-  Entry* hi = out + (r.Last - r.First);
-  const int32_t mask = 63 << (6 * Axis), limit = split << (6 * Axis);
-  for (const Entry* e = r.First; e != r.Last; ++e) {
-    bool low = (e->Cell & mask) <= limit;
-    *lo = *e;
-    hi[-1] = *e;
-    lo += low;
-    hi -= !low;
+  // A masked level at most split is one below split + 1: an unsigned
+  // comparison, whose carry is added.
+  const uint32_t mask = 63u << (6 * Axis), above = uint32_t(split + 1) << (6 * Axis);
+  Entry* back = out + (r.Last - r.First);
+  intptr_t lows = 0;
+#pragma GCC unroll 4
+  for (const Entry* from = r.First; from != r.Last; ++from, --back) {
+    const Entry e = *from;
+    out[lows] = e;
+    back[lows - 1] = e;
+    lows += (uint32_t(e.Cell) & mask) < above;
   }
-  return int32_t(lo - out);
+  return int32_t(lows);
 }
 
 // whole = whole - part and part's place = part, in one pass: the sums of the

@@ -75,7 +75,12 @@ struct QuantArea {
   // A cut reads a run from one list and writes its two parts to the same
   // places of the other; BoxList tells which list holds a box (0: Occupied,
   // 1: Spare). The order inside a run means nothing.
-  Entry Occupied[QuantCells + 1];  // + 1: counting writes one entry ahead
+  // Occupied has one entry more than the cells, since counting writes one
+  // entry ahead, and 255 more so that the same place in the two lists lies
+  // half a page (2048 bytes modulo 4096) apart: a cut from Occupied to Spare
+  // would otherwise store, entry by entry, to addresses that the processor
+  // takes for the next loads (they agree in their low 12 bits) and wait.
+  Entry Occupied[QuantCells + 256];
   Entry Spare[QuantCells];
   int32_t BoxFirst[256];
   int32_t BoxLast[256];
