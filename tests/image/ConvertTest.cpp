@@ -3,6 +3,7 @@
 
 #include "ImageFixture.h"
 #include "image/Convert.h"
+#include "image/Cpu.h"
 
 namespace {
 
@@ -86,7 +87,22 @@ std::vector<uint8_t> ConvertOne(int32_t from, int32_t to, std::vector<uint8_t> p
 
 using Convert = ImageFixture;
 
-TEST_F(Convert, ConvertersMatchThePlainRulesOnRandomPixels) {
+// Run with the vector loops allowed, and with them turned off.
+class ConverterLoops : public ImageFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    ImageFixture::SetUp();
+    CpuVectorLoopsForTests(GetParam());
+  }
+  void TearDown() override {
+    CpuVectorLoopsForTests(true);
+    ImageFixture::TearDown();
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Vector, ConverterLoops, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "On" : "Off"; });
+
+TEST_P(ConverterLoops, MatchThePlainRulesOnRandomPixels) {
   std::mt19937 rng(7);
   const int32_t depths[] = {8, 15, 16, 24, 32};
   for (int32_t from : depths)
@@ -94,7 +110,7 @@ TEST_F(Convert, ConvertersMatchThePlainRulesOnRandomPixels) {
       if (from == to) continue;
       // Odd sizes: the word-wide and block loops must stop at the block's
       // last byte and leave the right tail to the plain loop.
-      for (int32_t n : {1, 2, 3, 5, 9, 10, 11, 16, 37, 1003}) {
+      for (int32_t n : {1, 2, 3, 5, 9, 10, 11, 16, 37, 64, 65, 66, 127, 128, 200, 1003, 1024, 1090, 4099}) {
         Image src(n, 1, from);
         src.Fill(rng);
         RandomPalette(src, rng);

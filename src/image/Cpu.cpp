@@ -1,0 +1,35 @@
+// The processor's vector instruction sets, asked once.
+#include "image/Cpu.h"
+
+namespace {
+
+bool vectorLoops = true;
+
+#if defined(__i386__) || defined(__x86_64__)
+struct Features {
+  bool Sse2, Ssse3, Avx512Vbmi;
+  Features() {
+    __builtin_cpu_init();
+    Sse2 = __builtin_cpu_supports("sse2");
+    Ssse3 = __builtin_cpu_supports("ssse3");
+    Avx512Vbmi = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+  }
+};
+#else
+struct Features {
+  bool Sse2 = false, Ssse3 = false, Avx512Vbmi = false;
+};
+#endif
+
+const Features& Has() {
+  static const Features features;
+  return features;
+}
+
+}  // namespace
+
+bool CpuHasSse2() { return vectorLoops && Has().Sse2; }
+bool CpuHasSsse3() { return vectorLoops && Has().Ssse3; }
+bool CpuHasAvx512Vbmi() { return vectorLoops && Has().Avx512Vbmi; }
+
+void CpuVectorLoopsForTests(bool enabled) { vectorLoops = enabled; }

@@ -1,0 +1,14 @@
+// Cpu: which vector instruction sets the image loops may use. Each is asked
+// of the processor once; a loop that uses one has a plain counterpart that
+// gives the same bytes, for processors without it and for the tests, which
+// can turn the vector loops off to check the plain ones.
+#pragma once
+
+// Whether the processor has the set and the vector loops are allowed.
+bool CpuHasSse2();
+bool CpuHasSsse3();
+// AVX-512 with byte permutes (VBMI) and byte and word lanes (BW).
+bool CpuHasAvx512Vbmi();
+
+// Allows (the default) or forbids every vector loop, for tests.
+void CpuVectorLoopsForTests(bool enabled);
