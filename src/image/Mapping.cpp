@@ -2,8 +2,12 @@
 #include "image/Mapping.h"
 
 #include <cstring>
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "image/Convert.h"
+#include "image/Cpu.h"
 #include "image/DitherMatrix.h"
 #include "image/Quantize.h"
 #include "runtime/Errors.h"
@@ -19,23 +23,33 @@ void FillCellIndex(QuantArea& a) {
   for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
 }
 
-// The cell lookup of the dithers. For a picture with more pixels than cells
-// it reads the byte copy first, which stays in cache where the cells do not;
-// 255 there means "not known yet, or 255": the cells decide.
-struct CellCache {
+// The cell lookup through the byte copy of the cells (for a picture with
+// more pixels than cells, where the copy stays in cache and the cells do
+// not): 255 there means "not known yet, or 255", and the cells decide.
+struct CellBytesLook {
   QuantArea& a;
-  bool bytes;
-  CellCache(QuantArea& area, int64_t pixels) : a(area), bytes(pixels > QuantCells) {
-    if (bytes) FillCellIndex(a);
-  }
   int32_t operator()(int32_t cell) {
-    if (!bytes) return QuantLookup(a, cell);
     uint8_t v = a.CellIndex[cell];
     if (v != 255) return v;
     int32_t k = QuantLookup(a, cell);
     a.CellIndex[cell] = uint8_t(k);
     return k;
   }
+};
+// The cell lookup on the cells themselves.
+struct CellsLook {
+  QuantArea& a;
+  int32_t operator()(int32_t cell) { return QuantLookup(a, cell); }
+};
+
+// The cell lookup of the dithers, through the byte copy where it pays.
+struct CellCache {
+  QuantArea& a;
+  bool bytes;
+  CellCache(QuantArea& area, int64_t pixels) : a(area), bytes(pixels > QuantCells) {
+    if (bytes) FillCellIndex(a);
+  }
+  int32_t operator()(int32_t cell) { return bytes ? CellBytesLook{a}(cell) : QuantLookup(a, cell); }
 };
 
 void CopyPalette(ImageBuffer& target) {
@@ -156,13 +170,14 @@ struct DiffuseShares {
 // shares go into the pixels of the row below in place, as in the plain
 // loop, each clamped as it is added, so the result is the same.
 struct DiffuseRow {
-  uint8_t* row;
-  uint8_t* below;  // null on the last row
-  uint8_t* out;
-  int32_t width, step;
-  bool quietStart;  // even rows: the first pixel passes no error
+  uint8_t* row = nullptr;
+  uint8_t* below = nullptr;  // null on the last row
+  uint8_t* out = nullptr;
+  int32_t width = 0, step = 0;
+  bool quietStart = false;  // even rows: the first pixel passes no error
   int32_t cb = 0, cg = 0, cr = 0;  // the pixel at x, with every share it gets
 
+  DiffuseRow() = default;
   DiffuseRow(uint8_t* src, size_t rowBytes, int32_t y, int32_t height, int32_t w, int32_t s, uint8_t* o)
       : row(src + rowBytes * y), below(y + 1 < height ? row + rowBytes : nullptr), out(o + size_t(w) * y),
         width(w), step(s), quietStart((y & 1) == 0) {}
@@ -171,34 +186,70 @@ struct DiffuseRow {
   // pixels, which Step<true> maps without testing for the edges.
   bool Inside(int32_t x) const { return x > 0 && x < width - 1 && below; }
 
-  template <bool Inner, class Look>
-  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette,
-                                                  const DiffuseShares& t) {
-    const uint8_t* clamp = t.Clamp;
+  // Maps pixel x: writes its index and its value, and returns the offsets
+  // into the share table of its three errors. The pixel to the right becomes
+  // the one held, with its share.
+  template <class Look>
+  __attribute__((always_inline)) inline void MapHeld(int32_t x, Look& look, const PaletteEntry* palette,
+                                                     const DiffuseShares& t, intptr_t e[3]) {
     uint8_t* p = row + size_t(x) * step;
-    const bool right = Inner || x < width - 1, down = Inner || below;
-    // Read when the row above has written its last shares into it.
-    if (!Inner && x == 0) cb = p[0], cg = p[1], cr = p[2];
     int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
     out[x] = uint8_t(k);
     p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
-    if (!Inner && x == 0 && quietStart) {
+    const PaletteEntry& c = palette[k];
+    e[0] = cb - c.Blue + 256, e[1] = cg - c.Green + 256, e[2] = cr - c.Red + 256;
+    // Component plus share summed pointer-sized: the index needs no widening.
+    cb = t.Clamp[intptr_t(p[step]) + t.table[e[0]].Right], cg = t.Clamp[intptr_t(p[step + 1]) + t.table[e[1]].Right],
+    cr = t.Clamp[intptr_t(p[step + 2]) + t.table[e[2]].Right];
+  }
+
+  template <bool Inner, class Look>
+  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette,
+                                                  const DiffuseShares& t) {
+    if (Inner) {
+      intptr_t e[3];
+      MapHeld(x, look, palette, t, e);
+      const DiffuseShare &sb = t.table[e[0]], &sg = t.table[e[1]], &sr = t.table[e[2]];
+      uint8_t* q = below + size_t(x) * step;
+      auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+        v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
+        v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
+      };
+      add(q - step, &DiffuseShare::BelowLeft);
+      add(q, &DiffuseShare::Below);
+      add(q + step, &DiffuseShare::BelowRight);
+      return;
+    }
+    StepAtEdge(x, look, palette, t);
+  }
+
+  // A pixel on an edge: the plain rule with every test.
+  template <class Look>
+  void StepAtEdge(int32_t x, Look& look, const PaletteEntry* palette, const DiffuseShares& t) {
+    uint8_t* p = row + size_t(x) * step;
+    const bool right = x < width - 1;
+    // Read when the row above has written its last shares into it.
+    if (x == 0) cb = p[0], cg = p[1], cr = p[2];
+    int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
+    out[x] = uint8_t(k);
+    p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
+    if (x == 0 && quietStart) {
       if (right) cb = p[step], cg = p[step + 1], cr = p[step + 2];
       return;
     }
     const PaletteEntry& c = palette[k];
     const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
-    // Component plus share summed pointer-sized: the index needs no widening.
-    if (right)
-      cb = clamp[intptr_t(p[step]) + sb.Right], cg = clamp[intptr_t(p[step + 1]) + sg.Right],
-      cr = clamp[intptr_t(p[step + 2]) + sr.Right];
-    if (down) {
+    auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+      v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
+      v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
+    };
+    if (right) {
+      add(p + step, &DiffuseShare::Right);
+      cb = p[step], cg = p[step + 1], cr = p[step + 2];
+    }
+    if (below) {
       uint8_t* q = below + size_t(x) * step;
-      auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
-        v[0] = clamp[intptr_t(v[0]) + sb.*weight], v[1] = clamp[intptr_t(v[1]) + sg.*weight],
-        v[2] = clamp[intptr_t(v[2]) + sr.*weight];
-      };
-      if (Inner || x > 0) add(q - step, &DiffuseShare::BelowLeft);
+      if (x > 0) add(q - step, &DiffuseShare::BelowLeft);
       add(q, &DiffuseShare::Below);
       if (right) add(q + step, &DiffuseShare::BelowRight);
     }
@@ -210,9 +261,231 @@ struct DiffuseRow {
     if (Inside(x))
       Step<true>(x, look, palette, t);
     else
-      Step<false>(x, look, palette, t);
+      StepAtEdge(x, look, palette, t);
   }
 };
+
+// What the inner loops of a pair of rows share.
+struct DiffuseWork {
+  CellCache& look;
+  const PaletteEntry* palette;
+  const DiffuseShares& shares;
+  int32_t width;
+};
+
+// Maps the rows in pairs, the lower two pixels behind the upper: pixel x + 1
+// of the lower row, the last it reads to map x, has then received all its
+// shares from the upper row, and the two chains of lookups, each waiting on
+// its own last error, overlap. Interior(pair, x) maps the run from x = 3 in
+// which both rows map pixels with neighbours on every side, when the lower
+// row has a row below, and returns the x it stopped at; the edges go pixel
+// by pixel.
+template <class Interior>
+void DiffuseRows(uint8_t* src, int32_t h, int32_t step, uint8_t* out, DiffuseWork& work, Interior interior) {
+  const int32_t w = work.width;
+  const size_t rowBytes = size_t(w) * step;
+  int32_t y = 0;
+  for (; y + 1 < h; y += 2) {
+    DiffuseRow pair[2] = {{src, rowBytes, y, h, w, step, out}, {src, rowBytes, y + 1, h, w, step, out}};
+    auto both = [&](int32_t x) {
+      if (x < w) pair[0].Map(x, work.look, work.palette, work.shares);
+      if (x >= 2) pair[1].Map(x - 2, work.look, work.palette, work.shares);
+    };
+    int32_t x = 0;
+    for (; x < 3 && x < w + 2; ++x) both(x);
+    if (pair[1].below) x = interior(pair, x);
+    for (; x < w + 2; ++x) both(x);
+  }
+  if (y < h) {
+    DiffuseRow row(src, rowBytes, y, h, w, step, out);
+    for (int32_t x = 0; x < w; ++x) row.Map(x, work.look, work.palette, work.shares);
+  }
+}
+
+// The interior of a pair of rows pixel by pixel.
+int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work) {
+  // Copies, so that what the pixels' bytes are written through cannot be
+  // taken to change them.
+  DiffuseRow upper = pair[0], lower = pair[1];
+  CellCache look = work.look;
+  const PaletteEntry* palette = work.palette;
+  const DiffuseShares& shares = work.shares;
+  for (const int32_t end = work.width - 1; x < end; ++x) {
+    upper.Step<true>(x, look, palette, shares);
+    lower.Step<true>(x - 2, look, palette, shares);
+  }
+  pair[0] = upper, pair[1] = lower;
+  return x;
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+#define DIFFUSE_VECTOR __attribute__((target("sse2")))
+#define DIFFUSE_VECTOR_INLINE __attribute__((target("sse2"), always_inline)) inline
+
+// The vector helpers are inlined into the SSE2 loop; the 32-bit build's note
+// that an SSE value passed without SSE enabled would change the ABI does not
+// apply to them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// The shares that a pixel's errors push into the row below, for the vector
+// loop: per channel and error, the weights 3, 5 and 1 as the bytes of the
+// three pixels below left, below and below right (bytes c, Step + c and
+// 2 Step + c). A channel's vector has no other byte, so the three channels'
+// vectors add up to the whole push.
+template <int Step>
+struct BelowShares {
+  alignas(16) int8_t At[3][513][16];
+  explicit BelowShares(const DiffuseShares& t) {
+    std::memset(At, 0, sizeof At);
+    for (int32_t c = 0; c < 3; ++c)
+      for (int32_t i = 0; i < 513; ++i) {
+        At[c][i][c] = t.table[i].BelowLeft;
+        At[c][i][Step + c] = t.table[i].Below;
+        At[c][i][2 * Step + c] = t.table[i].BelowRight;
+      }
+  }
+};
+
+// Pixels x - 1, x and x + 1 of the row below the pixel x being mapped, held
+// in a vector while the row's pushes go into them. Each byte is biased by
+// 128, so that a signed saturating add is the add clamped to 0..255 of the
+// plain loop. Once x is mapped, pixel x - 1 has all its shares from this row
+// and goes back to memory, and pixel x + 2 comes in.
+template <int Step>
+struct BelowWindow {
+  __m128i held = __m128i();
+  uint8_t* at = nullptr;  // pixel x - 1, where the caller does not give it
+
+  DIFFUSE_VECTOR_INLINE void Start(uint8_t* below, int32_t x) {
+    at = below + size_t(x - 1) * Step;
+    alignas(16) uint8_t v[16] = {};
+    std::memcpy(v, at, 3 * Step);
+    held = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(v)), _mm_set1_epi8(-128));
+  }
+  static DIFFUSE_VECTOR_INLINE __m128i Share(const BelowShares<Step>& s, int c, const intptr_t e[3]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(s.At[c][e[c]]));
+  }
+  DIFFUSE_VECTOR_INLINE void Push(const BelowShares<Step>& s, const intptr_t e[3], uint8_t* place) {
+    held = _mm_adds_epi8(held, _mm_add_epi8(_mm_add_epi8(Share(s, 0, e), Share(s, 1, e)), Share(s, 2, e)));
+    // Pixel x - 1 as a word: for 3-byte pixels its fourth byte is the first
+    // of pixel x as it stands, stored again with x.
+    uint32_t done = uint32_t(_mm_cvtsi128_si32(held)) ^ 0x80808080u;
+    std::memcpy(place, &done, 4);
+    // Pixel x + 2 comes in as a word too; the byte past a 3-byte pixel is
+    // masked off at the next step.
+    uint32_t next;
+    std::memcpy(&next, place + 3 * Step, 4);
+    const __m128i keep = Step == 3 ? _mm_setr_epi32(-1, 0xFFFF, 0, 0) : _mm_setr_epi32(-1, -1, 0, 0);
+    held = _mm_or_si128(_mm_and_si128(_mm_srli_si128(held, Step), keep),
+                        _mm_slli_si128(_mm_cvtsi32_si128(int32_t(next ^ 0x80808080u)), 2 * Step));
+  }
+  DIFFUSE_VECTOR_INLINE void Push(const BelowShares<Step>& s, const intptr_t e[3]) {
+    Push(s, e, at);
+    at += Step;
+  }
+  // Stores pixels x - 1 to x + 1 at place (pixel x - 1).
+  DIFFUSE_VECTOR_INLINE void Finish(uint8_t* place) {
+    alignas(16) uint8_t v[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(v), _mm_xor_si128(held, _mm_set1_epi8(-128)));
+    std::memcpy(place, v, 3 * Step);
+  }
+  DIFFUSE_VECTOR_INLINE void Finish() { Finish(at); }
+};
+
+// A component of the pixel to the right plus the share of an error that
+// reaches it, clamped, by one load: Sum[component][error + 256] (errors lie
+// within -255..255). The pixel to the right is read before its row's error
+// is known, so the row of the table is found while the lookups of the pixel
+// being mapped are under way.
+struct RightSums {
+  uint8_t Sum[256][512];
+  RightSums() {
+    int32_t t7[513];
+    DiffuseTable(7, t7);
+    for (int32_t v = 0; v < 256; ++v)
+      for (int32_t i = 0; i < 512; ++i) Sum[v][i] = uint8_t(Clamp255(v + t7[i]));
+  }
+};
+
+const RightSums& RightSumTable() {
+  static const RightSums table;
+  return table;
+}
+
+// The pixel held by a row of the vector loop, pointer-sized so that the
+// offsets made from it need no widening.
+struct HeldPixel {
+  intptr_t b, g, r;
+};
+
+// Maps the held pixel at p, whose index goes to *out, and makes the one to
+// its right the held one; leaves the offsets of its errors into the share
+// tables in e.
+template <int Step, class Look>
+DIFFUSE_VECTOR_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, Look& look,
+                                     const PaletteEntry* palette, const RightSums& right, intptr_t e[3]) {
+  int32_t k = look(QuantCell(int32_t(held.r >> 2), int32_t(held.g >> 2), int32_t(held.b >> 2)));
+  *out = uint8_t(k);
+  p[0] = uint8_t(held.b), p[1] = uint8_t(held.g), p[2] = uint8_t(held.r);
+  const uint8_t *rb = right.Sum[p[Step]], *rg = right.Sum[p[Step + 1]], *rr = right.Sum[p[Step + 2]];
+  const PaletteEntry& c = palette[k];
+  e[0] = held.b - c.Blue + 256, e[1] = held.g - c.Green + 256, e[2] = held.r - c.Red + 256;
+  held.b = rb[e[0]], held.g = rg[e[1]], held.r = rr[e[2]];
+}
+
+// The interior of a pair of rows with the pushes into the rows below held
+// in vectors. It stops three pixels short of the end, so that a pixel coming
+// in lies inside the row, its extra byte too. The state is in named locals
+// so that it can all live in registers, and every place is found from the
+// upper pixel: the lower pixel is a row and two pixels on, its index a row
+// of indices and two on, and the upper row's pushes end one pixel after it.
+template <int Step, class Look>
+DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
+                                                  const BelowShares<Step>& below, Look look) {
+  const int32_t end = work.width - 3;
+  if (x >= end) return x;
+  const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - 2 * Step,
+                 lowerOut = intptr_t(work.width) - 2;
+  HeldPixel upper{pair[0].cb, pair[0].cg, pair[0].cr}, lower{pair[1].cb, pair[1].cg, pair[1].cr};
+  uint8_t* p = pair[0].row + size_t(x) * Step;
+  uint8_t* out = pair[0].out + x;
+  BelowWindow<Step> upperBelow, lowerBelow;
+  upperBelow.Start(pair[0].below, x);
+  lowerBelow.Start(pair[1].below, x - 2);
+  const PaletteEntry* palette = work.palette;
+  const RightSums& right = RightSumTable();
+  for (uint8_t* const last = p + intptr_t(end - x) * Step; p != last; p += Step, ++out) {
+    intptr_t e[3];
+    MapVector<Step>(upper, p, out, look, palette, right, e);
+    upperBelow.Push(below, e, p + lowerPixel + Step);
+    MapVector<Step>(lower, p + lowerPixel, out + lowerOut, look, palette, right, e);
+    lowerBelow.Push(below, e);
+  }
+  upperBelow.Finish(p + lowerPixel + Step);
+  lowerBelow.Finish();
+  pair[0].cb = int32_t(upper.b), pair[0].cg = int32_t(upper.g), pair[0].cr = int32_t(upper.r);
+  pair[1].cb = int32_t(lower.b), pair[1].cg = int32_t(lower.g), pair[1].cr = int32_t(lower.r);
+  return end;
+}
+
+// Each lookup of CellCache gets its own loop, which then does not ask at
+// every pixel which one it is.
+template <int Step>
+DIFFUSE_VECTOR int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
+                                             const BelowShares<Step>& below) {
+  if (work.look.bytes) return DiffuseInteriorWith(pair, x, work, below, CellBytesLook{work.look.a});
+  return DiffuseInteriorWith(pair, x, work, below, CellsLook{work.look.a});
+}
+
+template <int Step>
+void DiffuseRowsVector(uint8_t* src, int32_t h, uint8_t* out, DiffuseWork& work) {
+  const BelowShares<Step> below(work.shares);
+  DiffuseRows(src, h, Step, out, work, [&](DiffuseRow(&pair)[2], int32_t x) {
+    return DiffuseInteriorVector<Step>(pair, x, work, below);
+  });
+}
+
+#endif
 
 }  // namespace
 
@@ -223,37 +496,18 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     QuantFillVolumes();
     CellCache look(a, int64_t(width) * height);
     const DiffuseShares shares;
-    const size_t rowBytes = size_t(width) * step;
-    // Copies: a byte written through a pixel pointer might otherwise be
-    // taken to change them.
-    const int32_t w = width, h = height;
-    const PaletteEntry* palette = a.QuantPalette;
-    // Two rows at a time, the lower two pixels behind the upper: pixel x + 1
-    // of the lower row, the last it reads to map x, has then received all its
-    // shares from the upper row, and the two chains of lookups, each waiting
-    // on its own last error, overlap.
-    for (int32_t y = 0; y < h; y += 2) {
-      DiffuseRow upper(src, rowBytes, y, h, w, step, target.Pixels);
-      if (y + 1 == h) {
-        for (int32_t x = 0; x < w; ++x) upper.Map(x, look, palette, shares);
-        break;
-      }
-      DiffuseRow lower(src, rowBytes, y + 1, h, w, step, target.Pixels);
-      auto both = [&](int32_t x) {
-        if (x < w) upper.Map(x, look, palette, shares);
-        if (x >= 2) lower.Map(x - 2, look, palette, shares);
-      };
-      // From x = 3 to w - 2 both rows map interior pixels when the lower has
-      // a row below.
-      int32_t x = 0;
-      for (; x < 3 && x < w + 2; ++x) both(x);
-      if (lower.below)
-        for (; x < w - 1; ++x) {
-          upper.Step<true>(x, look, palette, shares);
-          lower.Step<true>(x - 2, look, palette, shares);
-        }
-      for (; x < w + 2; ++x) both(x);
+    DiffuseWork work{look, a.QuantPalette, shares, width};
+#if defined(__i386__) || defined(__x86_64__)
+    if (CpuHasSse2()) {
+      if (step == 3)
+        DiffuseRowsVector<3>(src, height, target.Pixels, work);
+      else
+        DiffuseRowsVector<4>(src, height, target.Pixels, work);
+      return;
     }
+#endif
+    DiffuseRows(src, height, step, target.Pixels, work,
+                [&](DiffuseRow(&pair)[2], int32_t x) { return DiffuseInteriorPlain(pair, x, work); });
   });
 }
 

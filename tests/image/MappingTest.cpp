@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageFixture.h"
+#include "image/Cpu.h"
 #include "image/Mapping.h"
 #include "image/Quantize.h"
 
@@ -245,13 +246,30 @@ void PlainDiffuse(uint8_t* src, int32_t w, int32_t h, int32_t step, std::vector<
 
 }  // namespace
 
-TEST_F(Mapping, DiffusionMatchesThePlainLoop) {
+// Each case runs through the vector loop and, with the vector loops turned
+// off, through the loop for processors without them.
+class DiffusionLoops : public ImageFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    ImageFixture::SetUp();
+    CpuVectorLoopsForTests(GetParam());
+  }
+  void TearDown() override {
+    CpuVectorLoopsForTests(true);
+    ImageFixture::TearDown();
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Vector, DiffusionLoops, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "On" : "Off"; });
+
+TEST_P(DiffusionLoops, MatchThePlainLoop) {
   std::mt19937 rng(12);
   struct Case {
     int32_t w, h, step;
     bool ends;  // components next to 0 and 255, where the shares are clamped
-  } cases[] = {{1, 5, 3, false},   {5, 1, 3, false},   {2, 2, 4, false},  {37, 23, 3, false},
-               {40, 30, 4, false}, {700, 400, 3, false}, {41, 17, 3, true}, {30, 20, 4, true}};
+  } cases[] = {{1, 5, 3, false},    {5, 1, 3, false},   {2, 2, 4, false},   {37, 23, 3, false},
+               {40, 30, 4, false},   {700, 400, 3, false}, {41, 17, 3, true}, {30, 20, 4, true},
+               {6, 6, 3, false},     {7, 9, 4, true},     {8, 4, 3, true},    {600, 450, 4, true}};
   for (const Case& c : cases) {
     Image src(c.w, c.h, c.step * 8), dst(c.w, c.h, 8);
     // Smooth colours with noise, so that the errors stay small and spread.
