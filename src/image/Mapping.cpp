@@ -76,30 +76,44 @@ void DiffuseTable(int32_t k, int32_t table[513]) {
   }
 }
 
+namespace {
+
+// The nearest mapping of count pixels, each read as a word but the last,
+// which is read byte by byte so that no load passes the end of the block.
+// Every pixel's cell was counted, so Cells holds its index already. The
+// pointers are locals: the bytes written must not be taken to change them.
+template <int Step, class Cells>
+void MapNearestWords(const uint8_t* src, int32_t count, uint8_t* out, Cells cells) {
+  const uint8_t* p = src;
+  uint8_t* o = out;
+  for (uint8_t* const last = out + count - 1; o != last; ++o, p += Step) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    *o = uint8_t(cells[QuantCellOfWord(w)]);
+  }
+  *o = uint8_t(cells[CellOf(p)]);
+}
+
+}  // namespace
+
 void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffer& target) {
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
-    uint8_t* out = target.Pixels;
-    const uint8_t* p = src;
-    // Each pixel read as a word; the last one byte by byte, so that no load
-    // passes the end of the block. Every pixel's cell was counted, so it
-    // holds its index already.
-    if (count <= QuantCells) {
-      for (int32_t i = 0; i + 1 < count; ++i, p += step) {
-        uint32_t w;
-        std::memcpy(&w, p, 4);
-        out[i] = uint8_t(a.Histogram[QuantCellOfWord(w)]);
-      }
-    } else {
-      FillCellIndex(a);
-      for (int32_t i = 0; i + 1 < count; ++i, p += step) {
-        uint32_t w;
-        std::memcpy(&w, p, 4);
-        out[i] = a.CellIndex[QuantCellOfWord(w)];
-      }
-    }
-    out[count - 1] = uint8_t(QuantLookup(a, CellOf(p)));
+    // For a picture with more pixels than cells, through the byte copy of
+    // the cells, which stays in cache where the cells do not.
+    const bool bytes = count > QuantCells;
+    if (bytes) FillCellIndex(a);
+    auto map = [&](auto cells) {
+      if (step == 3)
+        MapNearestWords<3>(src, count, target.Pixels, cells);
+      else
+        MapNearestWords<4>(src, count, target.Pixels, cells);
+    };
+    if (bytes)
+      map(static_cast<const uint8_t*>(a.CellIndex));
+    else
+      map(static_cast<const int32_t*>(a.Histogram));
   });
 }
 
