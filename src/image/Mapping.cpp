@@ -28,10 +28,10 @@ void FillCellIndex(QuantArea& a) {
 // not): 255 there means "not known yet, or 255", and the cells decide.
 struct CellBytesLook {
   QuantArea& a;
-  int32_t operator()(int32_t cell) {
+  int32_t operator()(intptr_t cell) {
     uint8_t v = a.CellIndex[cell];
     if (v != 255) return v;
-    int32_t k = QuantLookup(a, cell);
+    int32_t k = QuantLookup(a, int32_t(cell));
     a.CellIndex[cell] = uint8_t(k);
     return k;
   }
@@ -39,7 +39,7 @@ struct CellBytesLook {
 // The cell lookup on the cells themselves.
 struct CellsLook {
   QuantArea& a;
-  int32_t operator()(int32_t cell) { return QuantLookup(a, cell); }
+  int32_t operator()(intptr_t cell) { return QuantLookup(a, int32_t(cell)); }
 };
 
 // The cell lookup of the dithers, through the byte copy where it pays.
@@ -341,22 +341,27 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
 // apply to them.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
-// The shares that a pixel's errors push into the row below, for the vector
-// loop: per channel and error, the weights 3, 5 and 1 as the bytes of the
-// three pixels below left, below and below right (bytes c, Step + c and
-// 2 Step + c). A channel's vector has no other byte, so the three channels'
-// vectors add up to the whole push.
+// The tables of the vector loop. Below: the shares that a pixel's errors
+// push into the row below, per channel and error, the weights 3, 5 and 1 as
+// the bytes of the three pixels below left, below and below right (bytes c,
+// Step + c and 2 Step + c). A channel's vector has no other byte, so the
+// three channels' vectors add up to the whole push. Palette: the entries
+// padded to four bytes, so that an entry's place is its index times four.
 template <int Step>
-struct BelowShares {
-  alignas(16) int8_t At[3][513][16];
-  explicit BelowShares(const DiffuseShares& t) {
-    std::memset(At, 0, sizeof At);
+struct VectorTables {
+  alignas(16) int8_t Below[3][513][16];
+  struct Colour {
+    uint8_t Blue, Green, Red, Unused;
+  } Palette[256];
+  VectorTables(const DiffuseShares& t, const PaletteEntry* palette) {
+    std::memset(Below, 0, sizeof Below);
     for (int32_t c = 0; c < 3; ++c)
       for (int32_t i = 0; i < 513; ++i) {
-        At[c][i][c] = t.table[i].BelowLeft;
-        At[c][i][Step + c] = t.table[i].Below;
-        At[c][i][2 * Step + c] = t.table[i].BelowRight;
+        Below[c][i][c] = t.table[i].BelowLeft;
+        Below[c][i][Step + c] = t.table[i].Below;
+        Below[c][i][2 * Step + c] = t.table[i].BelowRight;
       }
+    for (int32_t k = 0; k < 256; ++k) Palette[k] = {palette[k].Blue, palette[k].Green, palette[k].Red, 0};
   }
 };
 
@@ -376,10 +381,10 @@ struct BelowWindow {
     std::memcpy(v, at, 3 * Step);
     held = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(v)), _mm_set1_epi8(-128));
   }
-  static DIFFUSE_VECTOR_INLINE __m128i Share(const BelowShares<Step>& s, int c, const intptr_t e[3]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(s.At[c][e[c]]));
+  static DIFFUSE_VECTOR_INLINE __m128i Share(const VectorTables<Step>& s, int c, const intptr_t e[3]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(s.Below[c][e[c]]));
   }
-  DIFFUSE_VECTOR_INLINE void Push(const BelowShares<Step>& s, const intptr_t e[3], uint8_t* place) {
+  DIFFUSE_VECTOR_INLINE void Push(const VectorTables<Step>& s, const intptr_t e[3], uint8_t* place) {
     held = _mm_adds_epi8(held, _mm_add_epi8(_mm_add_epi8(Share(s, 0, e), Share(s, 1, e)), Share(s, 2, e)));
     // Pixel x - 1 as a word: for 3-byte pixels its fourth byte is the first
     // of pixel x as it stands, stored again with x.
@@ -393,7 +398,7 @@ struct BelowWindow {
     held = _mm_or_si128(_mm_and_si128(_mm_srli_si128(held, Step), keep),
                         _mm_slli_si128(_mm_cvtsi32_si128(int32_t(next ^ 0x80808080u)), 2 * Step));
   }
-  DIFFUSE_VECTOR_INLINE void Push(const BelowShares<Step>& s, const intptr_t e[3]) {
+  DIFFUSE_VECTOR_INLINE void Push(const VectorTables<Step>& s, const intptr_t e[3]) {
     Push(s, e, at);
     at += Step;
   }
@@ -437,12 +442,12 @@ struct HeldPixel {
 // tables in e.
 template <int Step, class Look>
 DIFFUSE_VECTOR_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, Look& look,
-                                     const PaletteEntry* palette, const RightSums& right, intptr_t e[3]) {
-  int32_t k = look(QuantCell(int32_t(held.r >> 2), int32_t(held.g >> 2), int32_t(held.b >> 2)));
+                                     const VectorTables<Step>& tables, const RightSums& right, intptr_t e[3]) {
+  const uintptr_t k = uint8_t(look((held.r >> 2) + ((held.g >> 2) << 6) + ((held.b >> 2) << 12)));
   *out = uint8_t(k);
   p[0] = uint8_t(held.b), p[1] = uint8_t(held.g), p[2] = uint8_t(held.r);
   const uint8_t *rb = right.Sum[p[Step]], *rg = right.Sum[p[Step + 1]], *rr = right.Sum[p[Step + 2]];
-  const PaletteEntry& c = palette[k];
+  const auto& c = tables.Palette[k];
   e[0] = held.b - c.Blue + 256, e[1] = held.g - c.Green + 256, e[2] = held.r - c.Red + 256;
   held.b = rb[e[0]], held.g = rg[e[1]], held.r = rr[e[2]];
 }
@@ -455,7 +460,7 @@ DIFFUSE_VECTOR_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, 
 // of indices and two on, and the upper row's pushes end one pixel after it.
 template <int Step, class Look>
 DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
-                                                  const BelowShares<Step>& below, Look look) {
+                                                  const VectorTables<Step>& tables, Look look) {
   const int32_t end = work.width - 3;
   if (x >= end) return x;
   const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - 2 * Step,
@@ -466,14 +471,13 @@ DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t
   BelowWindow<Step> upperBelow, lowerBelow;
   upperBelow.Start(pair[0].below, x);
   lowerBelow.Start(pair[1].below, x - 2);
-  const PaletteEntry* palette = work.palette;
   const RightSums& right = RightSumTable();
   for (uint8_t* const last = p + intptr_t(end - x) * Step; p != last; p += Step, ++out) {
     intptr_t e[3];
-    MapVector<Step>(upper, p, out, look, palette, right, e);
-    upperBelow.Push(below, e, p + lowerPixel + Step);
-    MapVector<Step>(lower, p + lowerPixel, out + lowerOut, look, palette, right, e);
-    lowerBelow.Push(below, e);
+    MapVector<Step>(upper, p, out, look, tables, right, e);
+    upperBelow.Push(tables, e, p + lowerPixel + Step);
+    MapVector<Step>(lower, p + lowerPixel, out + lowerOut, look, tables, right, e);
+    lowerBelow.Push(tables, e);
   }
   upperBelow.Finish(p + lowerPixel + Step);
   lowerBelow.Finish();
@@ -486,16 +490,16 @@ DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t
 // every pixel which one it is.
 template <int Step>
 DIFFUSE_VECTOR int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
-                                             const BelowShares<Step>& below) {
-  if (work.look.bytes) return DiffuseInteriorWith(pair, x, work, below, CellBytesLook{work.look.a});
-  return DiffuseInteriorWith(pair, x, work, below, CellsLook{work.look.a});
+                                             const VectorTables<Step>& tables) {
+  if (work.look.bytes) return DiffuseInteriorWith(pair, x, work, tables, CellBytesLook{work.look.a});
+  return DiffuseInteriorWith(pair, x, work, tables, CellsLook{work.look.a});
 }
 
 template <int Step>
 void DiffuseRowsVector(uint8_t* src, int32_t h, uint8_t* out, DiffuseWork& work) {
-  const BelowShares<Step> below(work.shares);
+  const VectorTables<Step> tables(work.shares, work.palette);
   DiffuseRows(src, h, Step, out, work, [&](DiffuseRow(&pair)[2], int32_t x) {
-    return DiffuseInteriorVector<Step>(pair, x, work, below);
+    return DiffuseInteriorVector<Step>(pair, x, work, tables);
   });
 }
 
