@@ -238,16 +238,136 @@ SIMD_LOOP int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
   return i;
 }
 
-// 8 to 24 or 32 bits with AVX-512 byte permutes, 64 pixels at a time: each
-// channel of the palette is a plane of 256 bytes in four registers, looked
-// up by a permute of each half and a blend on the index's high bit; then the
-// three planes are interleaved by permutes into the pixels (the fourth byte
-// of a 32-bit pixel is 0). No table lookup per pixel is left.
+// ---------------------------------------------------- AVX-512 block loops
+//
+// Where the processor has AVX-512 with its byte permutes (VBMI), a permute
+// gathers any bytes of one or two registers, so 3-byte pixels are spread to
+// words or words gathered into them 16 to 64 pixels at a time. The same
+// rules as the SSSE3 loops: a prefix of the pixels, and no access past
+// either block.
+#define AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 #define AVX512_LOOP __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// The compiler's AVX-512 headers start some results from an undefined
+// register, which its flow analysis takes for a read of an uninitialised
+// value.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The 64 bytes of a permute's index, each made by rule(j).
+struct ByteIndex {
+  uint8_t Byte[64];
+  template <class Rule>
+  explicit constexpr ByteIndex(Rule rule) : Byte{} {
+    for (int j = 0; j < 64; ++j) Byte[j] = uint8_t(rule(j));
+  }
+};
+AVX512_FN __m512i Load512(const ByteIndex& index) { return _mm512_loadu_si512(index.Byte); }
+
+// 16 pixels of 3 bytes to 4, the fourth byte 0.
+AVX512_LOOP int32_t Avx512_24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
+  static constexpr ByteIndex spread([](int j) { return 3 * (j / 4) + j % 4; });
+  const __m512i index = Load512(spread);
+  const __mmask64 colour = 0x7777777777777777ull;
+  int32_t i = 0;
+  for (; i + 22 <= count; i += 16)  // the 64-byte load reads 16 bytes past the pixels taken
+    _mm512_storeu_si512(dst + 4 * size_t(i),
+                        _mm512_maskz_permutexvar_epi8(colour, index, _mm512_loadu_si512(src + 3 * size_t(i))));
+  return i;
+}
+
+// 32 pixels of 3 bytes from 96 as two sets of 32 words: green << 8 | blue,
+// and red in the high (RedHigh) or the low byte.
+template <bool RedHigh>
+AVX512_FN void Avx512Split32x24(const uint8_t* p, __m512i& gb, __m512i& r) {
+  static constexpr ByteIndex gbIndex([](int j) { return 3 * (j / 2) + j % 2; });
+  static constexpr ByteIndex rIndex([](int j) { return 3 * (j / 2) + 2; });
+  const __mmask64 redBytes = RedHigh ? 0xAAAAAAAAAAAAAAAAull : 0x5555555555555555ull;
+  __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
+  gb = _mm512_permutex2var_epi8(a, Load512(gbIndex), b);
+  r = _mm512_maskz_permutex2var_epi8(redBytes, a, Load512(rIndex), b);
+}
+
+template <bool Green6>
+AVX512_LOOP int32_t Avx512Narrow24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  int32_t i = 0;
+  for (; i + 43 <= count; i += 32) {  // the loads read 128 bytes
+    __m512i gb, r;
+    Avx512Split32x24<true>(src + 3 * size_t(i), gb, r);
+    __m512i w;
+    if (Green6)
+      w = _mm512_or_si512(_mm512_and_si512(r, _mm512_set1_epi16(-2048)),  // 0xF800
+                          _mm512_or_si512(_mm512_srli_epi16(_mm512_and_si512(gb, _mm512_set1_epi16(-1024)), 5),
+                                          _mm512_srli_epi16(_mm512_and_si512(gb, _mm512_set1_epi16(0xF8)), 3)));
+    else
+      w = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi16(r, 1), _mm512_set1_epi16(0x7C00)),
+                          _mm512_or_si512(_mm512_srli_epi16(_mm512_and_si512(gb, _mm512_set1_epi16(-2048)), 6),
+                                          _mm512_srli_epi16(_mm512_and_si512(gb, _mm512_set1_epi16(0xF8)), 3)));
+    _mm512_storeu_si512(dst + 2 * size_t(i), w);
+  }
+  return i;
+}
+
+AVX512_LOOP int32_t Avx512Grey24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const __m512i third = _mm512_set1_epi16(-21845), ones = _mm512_set1_epi8(1);  // 43691
+  int32_t i = 0;
+  for (; i + 43 <= count; i += 32) {
+    __m512i gb, r;
+    Avx512Split32x24<false>(src + 3 * size_t(i), gb, r);
+    __m512i s = _mm512_add_epi16(_mm512_maddubs_epi16(gb, ones), r);
+    // s / 3 = (s x 43691) >> 17, exact for every sum up to 765.
+    __m512i level = _mm512_srli_epi16(_mm512_mulhi_epu16(s, third), 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm512_cvtepi16_epi8(level));
+  }
+  return i;
+}
+
+// 64 pixels of 2 bytes to 3: each widened in a 32-bit lane, then the four
+// registers of 16 gathered by permutes of neighbouring pairs into three.
+template <int32_t Mask, int Shift>
+AVX512_FN __m512i Avx512Field(__m512i w) {
+  return _mm512_slli_epi32(_mm512_and_si512(w, _mm512_set1_epi32(Mask)), Shift);
+}
+template <bool Green6>
+AVX512_FN __m512i Avx512Widen16(__m256i words) {
+  __m512i w = _mm512_cvtepu16_epi32(words);
+  return Green6 ? _mm512_or_si512(_mm512_or_si512(Avx512Field<0x001F, 3>(w), Avx512Field<0x07E0, 5>(w)),
+                                  Avx512Field<0xF800, 8>(w))
+                : _mm512_or_si512(_mm512_or_si512(Avx512Field<0x001F, 3>(w), Avx512Field<0x03E0, 6>(w)),
+                                  Avx512Field<0x7C00, 9>(w));
+}
+
+template <bool Green6>
+AVX512_LOOP int32_t Avx512Widen24(const uint8_t* src, uint8_t* dst, int32_t count) {
+  // Output byte j of register o is byte n = 64 o + j of the 64 pixels:
+  // pixel n / 3, of register n / 48, lane n / 3 mod 16.
+  static constexpr ByteIndex pack[3] = {
+      ByteIndex([](int j) { return (j / 3) % 16 * 4 + j % 3 + 64 * (j / 48); }),
+      ByteIndex([](int j) { return (64 + j) / 3 % 16 * 4 + (64 + j) % 3 + 64 * ((64 + j) / 48 - 1); }),
+      ByteIndex([](int j) { return (128 + j) / 3 % 16 * 4 + (128 + j) % 3 + 64 * ((128 + j) / 48 - 2); })};
+  int32_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    __m512i a = _mm512_loadu_si512(src + 2 * size_t(i)), b = _mm512_loadu_si512(src + 2 * size_t(i) + 64);
+    __m512i d[4] = {Avx512Widen16<Green6>(_mm512_castsi512_si256(a)),
+                    Avx512Widen16<Green6>(_mm512_extracti64x4_epi64(a, 1)),
+                    Avx512Widen16<Green6>(_mm512_castsi512_si256(b)),
+                    Avx512Widen16<Green6>(_mm512_extracti64x4_epi64(b, 1))};
+    uint8_t* out = dst + 3 * size_t(i);
+    for (int o = 0; o < 3; ++o)
+      _mm512_storeu_si512(out + 64 * o, _mm512_permutex2var_epi8(d[o], Load512(pack[o]), d[o + 1]));
+  }
+  return i;
+}
+
+// 8 to 24 or 32 bits, 64 pixels at a time: each channel of the palette is a
+// plane of 256 bytes in four registers, looked up by a permute of each half
+// and a blend on the index's high bit; then the three planes are
+// interleaved by permutes into the pixels (the fourth byte of a 32-bit pixel
+// is 0). No table lookup per pixel is left.
 
 // A plane's byte for each index: a permute of each half, blended on the
 // index's high bit.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline __m512i Avx512Plane(
+AVX512_FN __m512i Avx512Plane(
     const __m512i quarters[4], __m512i index, __mmask64 high) {
   return _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(quarters[0], index, quarters[1]),
                                 _mm512_permutex2var_epi8(quarters[2], index, quarters[3]));
@@ -292,9 +412,17 @@ AVX512_LOOP int32_t Avx512PaletteToWide(const uint8_t* src, uint8_t* dst, int32_
   return i;
 }
 
+#pragma GCC diagnostic pop
+
 #else
 template <int>
 int32_t Avx512PaletteToWide(const uint8_t*, uint8_t*, int32_t, const PaletteEntry*) { return 0; }
+int32_t Avx512_24To32(const uint8_t*, uint8_t*, int32_t) { return 0; }
+template <bool>
+int32_t Avx512Narrow24(const uint8_t*, uint8_t*, int32_t) { return 0; }
+template <bool>
+int32_t Avx512Widen24(const uint8_t*, uint8_t*, int32_t) { return 0; }
+int32_t Avx512Grey24(const uint8_t*, uint8_t*, int32_t) { return 0; }
 int32_t Simd24To32(const uint8_t*, uint8_t*, int32_t) { return 0; }
 template <bool>
 int32_t SimdNarrow24(const uint8_t*, uint8_t*, int32_t) { return 0; }
@@ -303,11 +431,12 @@ int32_t SimdWiden24(const uint8_t*, uint8_t*, int32_t) { return 0; }
 int32_t SimdGrey24(const uint8_t*, uint8_t*, int32_t) { return 0; }
 #endif
 
-// Runs the block loop where it can, then the plain loop on the rest.
-template <class Block, class Plain>
-void Blocked(Block block, Plain plain, const uint8_t* src, int32_t srcBytes, uint8_t* dst, int32_t dstBytes,
-             int32_t count) {
-  int32_t done = CpuHasSsse3() ? block(src, dst, count) : 0;
+// Runs the widest block loop the processor has, then the plain loop on the
+// rest.
+template <class Block512, class Block128, class Plain>
+void Blocked(Block512 block512, Block128 block128, Plain plain, const uint8_t* src, int32_t srcBytes, uint8_t* dst,
+             int32_t dstBytes, int32_t count) {
+  int32_t done = CpuHasAvx512Vbmi() ? block512(src, dst, count) : CpuHasSsse3() ? block128(src, dst, count) : 0;
   plain(src + size_t(done) * srcBytes, dst + size_t(done) * dstBytes, count - done);
 }
 
@@ -346,7 +475,7 @@ void Conv15To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void Conv15To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(SimdWiden24<false>, WidenTo24<Widen555>, src, 2, dst, 3, count);
+  Blocked(Avx512Widen24<false>, SimdWiden24<false>, WidenTo24<Widen555>, src, 2, dst, 3, count);
 }
 void Conv15To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   WidenTo32<Widen555>(src, dst, count);
@@ -359,26 +488,26 @@ void Conv16To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void Conv16To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(SimdWiden24<true>, WidenTo24<Widen565>, src, 2, dst, 3, count);
+  Blocked(Avx512Widen24<true>, SimdWiden24<true>, WidenTo24<Widen565>, src, 2, dst, 3, count);
 }
 void Conv16To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   WidenTo32<Widen565>(src, dst, count);
 }
 
 void Conv24To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(SimdNarrow24<false>, NarrowWide<3, Word555>, src, 3, dst, 2, count);
+  Blocked(Avx512Narrow24<false>, SimdNarrow24<false>, NarrowWide<3, Word555>, src, 3, dst, 2, count);
 }
 void Conv32To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   NarrowWide<4, Word555>(src, dst, count);
 }
 void Conv24To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(SimdNarrow24<true>, NarrowWide<3, Word565>, src, 3, dst, 2, count);
+  Blocked(Avx512Narrow24<true>, SimdNarrow24<true>, NarrowWide<3, Word565>, src, 3, dst, 2, count);
 }
 void Conv32To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   NarrowWide<4, Word565>(src, dst, count);
 }
 void Conv24To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(Simd24To32, Plain24To32, src, 3, dst, 4, count);
+  Blocked(Avx512_24To32, Simd24To32, Plain24To32, src, 3, dst, 4, count);
 }
 void Conv32To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   int32_t i = 0;
@@ -401,7 +530,7 @@ void ConvGrey16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const 
   }
 }
 void ConvGrey24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
-  Blocked(SimdGrey24, GreyWide<3>, src, 3, dst, 1, count);
+  Blocked(Avx512Grey24, SimdGrey24, GreyWide<3>, src, 3, dst, 1, count);
 }
 void ConvGrey32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t, const PaletteEntry*) {
   GreyWide<4>(src, dst, count);
