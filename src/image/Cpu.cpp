@@ -7,17 +7,18 @@ bool vectorLoops = true;
 
 #if defined(__i386__) || defined(__x86_64__)
 struct Features {
-  bool Sse2, Ssse3, Avx512Vbmi;
+  bool Sse2, Ssse3, Avx512, Avx512Vbmi;
   Features() {
     __builtin_cpu_init();
     Sse2 = __builtin_cpu_supports("sse2");
     Ssse3 = __builtin_cpu_supports("ssse3");
-    Avx512Vbmi = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+    Avx512 = __builtin_cpu_supports("avx512f");
+    Avx512Vbmi = Avx512 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
   }
 };
 #else
 struct Features {
-  bool Sse2 = false, Ssse3 = false, Avx512Vbmi = false;
+  bool Sse2 = false, Ssse3 = false, Avx512 = false, Avx512Vbmi = false;
 };
 #endif
 
@@ -30,6 +31,7 @@ const Features& Has() {
 
 bool CpuHasSse2() { return vectorLoops && Has().Sse2; }
 bool CpuHasSsse3() { return vectorLoops && Has().Ssse3; }
+bool CpuHasAvx512() { return vectorLoops && Has().Avx512; }
 bool CpuHasAvx512Vbmi() { return vectorLoops && Has().Avx512Vbmi; }
 
 void CpuVectorLoopsForTests(bool enabled) { vectorLoops = enabled; }

@@ -7,7 +7,9 @@
 // Whether the processor has the set and the vector loops are allowed.
 bool CpuHasSse2();
 bool CpuHasSsse3();
-// AVX-512 with byte permutes (VBMI) and byte and word lanes (BW).
+// AVX-512: its foundation (F), and with it the byte and word lanes (BW)
+// and byte permutes (VBMI).
+bool CpuHasAvx512();
 bool CpuHasAvx512Vbmi();
 
 // Allows (the default) or forbids every vector loop, for tests.

@@ -51,6 +51,14 @@ struct QuantBoxSums {
 };
 constexpr int32_t QuantSlabShift = 40;
 
+// A palette as planes for a vector scan, entry i at place i. The distance
+// to a query (r, g, b) less the query's own term, 900 r^2 + 3481 g^2 +
+// 121 b^2, which is the same for every entry, is Square - Red r - Green g -
+// Blue b: the entry's own term and its components times twice the weights.
+struct QuantPlanes {
+  int32_t Square[256], Red[256], Green[256], Blue[256];
+};
+
 struct QuantArea {
   // Before the palette is built: -1 for a colour no pixel has, else its pixel
   // count minus 1, saturated at 2147483647. After: the palette index of every
@@ -101,6 +109,8 @@ struct QuantArea {
     int32_t Green, Red, Blue, Index;
   };
   SortedEntry ByGreen[256];
+  // The same entries as three planes of components, for a vector scan.
+  QuantPlanes Planes;
   int32_t SortedCount;
   // The palette index of each box (its own number until QuantBlackFirst
   // exchanges two), and whether every cell inside the boxes holds it yet.
@@ -188,6 +198,12 @@ int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, co
 void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::SortedEntry* sorted);
 int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
                            const QuantArea::SortedEntry* sorted);
+
+// QuantNearest over the first count entries of planes (made by
+// QuantPlanesOf) by a vector scan of them all, where the processor has
+// AVX-512: the same result, ties included; -1 where it has not.
+void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes);
+int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
 // still -1 inside a box gets the box's index; any other gets the QuantNearest
