@@ -197,44 +197,30 @@ struct DiffuseRow {
         width(w), step(s), quietStart((y & 1) == 0) {}
 
   // Whether pixel x has neighbours on both sides and a row below: most
-  // pixels, which Step<true> maps without testing for the edges.
+  // pixels, which StepInside maps without testing for the edges.
   bool Inside(int32_t x) const { return x > 0 && x < width - 1 && below; }
 
-  // Maps pixel x: writes its index and its value, and returns the offsets
-  // into the share table of its three errors. The pixel to the right becomes
-  // the one held, with its share.
   template <class Look>
-  __attribute__((always_inline)) inline void MapHeld(int32_t x, Look& look, const PaletteEntry* palette,
-                                                     const DiffuseShares& t, intptr_t e[3]) {
+  __attribute__((always_inline)) inline void StepInside(int32_t x, Look& look, const PaletteEntry* palette,
+                                                        const DiffuseShares& t) {
     uint8_t* p = row + size_t(x) * step;
     int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
     out[x] = uint8_t(k);
     p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
     const PaletteEntry& c = palette[k];
-    e[0] = cb - c.Blue + 256, e[1] = cg - c.Green + 256, e[2] = cr - c.Red + 256;
+    const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
     // Component plus share summed pointer-sized: the index needs no widening.
-    cb = t.Clamp[intptr_t(p[step]) + t.table[e[0]].Right], cg = t.Clamp[intptr_t(p[step + 1]) + t.table[e[1]].Right],
-    cr = t.Clamp[intptr_t(p[step + 2]) + t.table[e[2]].Right];
-  }
-
-  template <bool Inner, class Look>
-  __attribute__((always_inline)) inline void Step(int32_t x, Look& look, const PaletteEntry* palette,
-                                                  const DiffuseShares& t) {
-    if (Inner) {
-      intptr_t e[3];
-      MapHeld(x, look, palette, t, e);
-      const DiffuseShare &sb = t.table[e[0]], &sg = t.table[e[1]], &sr = t.table[e[2]];
-      uint8_t* q = below + size_t(x) * step;
-      auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
-        v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
-        v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
-      };
-      add(q - step, &DiffuseShare::BelowLeft);
-      add(q, &DiffuseShare::Below);
-      add(q + step, &DiffuseShare::BelowRight);
-      return;
-    }
-    StepAtEdge(x, look, palette, t);
+    auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+      v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
+      v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
+    };
+    // The pixel to the right is held, not stored.
+    cb = t.Clamp[intptr_t(p[step]) + sb.Right], cg = t.Clamp[intptr_t(p[step + 1]) + sg.Right],
+    cr = t.Clamp[intptr_t(p[step + 2]) + sr.Right];
+    uint8_t* q = below + size_t(x) * step;
+    add(q - step, &DiffuseShare::BelowLeft);
+    add(q, &DiffuseShare::Below);
+    add(q + step, &DiffuseShare::BelowRight);
   }
 
   // A pixel on an edge: the plain rule with every test.
@@ -273,7 +259,7 @@ struct DiffuseRow {
   __attribute__((always_inline)) inline void Map(int32_t x, Look& look, const PaletteEntry* palette,
                                                  const DiffuseShares& t) {
     if (Inside(x))
-      Step<true>(x, look, palette, t);
+      StepInside(x, look, palette, t);
     else
       StepAtEdge(x, look, palette, t);
   }
@@ -325,8 +311,8 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
   const PaletteEntry* palette = work.palette;
   const DiffuseShares& shares = work.shares;
   for (const int32_t end = work.width - 1; x < end; ++x) {
-    upper.Step<true>(x, look, palette, shares);
-    lower.Step<true>(x - 2, look, palette, shares);
+    upper.StepInside(x, look, palette, shares);
+    lower.StepInside(x - 2, look, palette, shares);
   }
   pair[0] = upper, pair[1] = lower;
   return x;
