@@ -23,33 +23,62 @@ void FillCellIndex(QuantArea& a) {
   for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
 }
 
-// The cell lookup through the byte copy of the cells (for a picture with
-// more pixels than cells, where the copy stays in cache and the cells do
-// not): 255 there means "not known yet, or 255", and the cells decide.
-struct CellBytesLook {
+// The cell lookup of the dithers, through a byte copy of the cube, which
+// stays in cache where the cells do not: every box's volume holds its index
+// there (in exact mode, every counted cell its own), so a cell the mapping
+// meets for the first time costs nothing unless it lies in no box. 255
+// stands for such a cell, or one of the box of index 255, and the cells
+// decide.
+struct DitherCells {
   QuantArea& a;
+  const ColourBox* last = nullptr;  // the box of index 255
+
+  explicit DitherCells(QuantArea& area) : a(area) {
+    std::memset(a.CellIndex, 255, sizeof a.CellIndex);
+    if (a.BoxCount == 0) {
+      for (int32_t i = 0; i < a.ColourCount; ++i) {
+        int32_t cell = a.Occupied[i].Cell;
+        a.CellIndex[cell] = uint8_t(a.Histogram[cell]);
+      }
+      return;
+    }
+    for (int32_t i = 0; i < a.BoxCount; ++i) {
+      const ColourBox& x = a.Boxes[i];
+      const uint8_t k = uint8_t(a.BoxIndex[i]);
+      if (k == 255) last = &x;
+      for (int32_t lb = x.BMin; lb <= x.BMax; ++lb)
+        for (int32_t lg = x.GMin; lg <= x.GMax; ++lg) FillRun(a.CellIndex + QuantCell(x.RMin, lg, lb), x.RSpan + 1, k);
+    }
+  }
+  // n bytes of k from p: by words that may overlap, never past the run.
+  static void FillRun(uint8_t* p, int32_t n, uint8_t k) {
+    if (n < 8) {
+      for (int32_t i = 0; i < n; ++i) p[i] = k;
+      return;
+    }
+    const uint64_t word = 0x0101010101010101ull * k;
+    for (int32_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &word, 8);
+    std::memcpy(p + n - 8, &word, 8);
+  }
   int32_t operator()(intptr_t cell) {
     uint8_t v = a.CellIndex[cell];
-    if (v != 255) return v;
-    int32_t k = QuantLookup(a, int32_t(cell));
+    return v != 255 ? v : Slow(int32_t(cell));
+  }
+  int32_t Slow(int32_t cell) {
+    int32_t k = a.Histogram[cell];
+    if (k < 0) {
+      if (last && Inside(*last, cell))
+        k = a.Histogram[cell] = 255;
+      else
+        k = QuantLookupOutside(cell);
+    }
     a.CellIndex[cell] = uint8_t(k);
-    return k;
+    return k & 255;
   }
-};
-// The cell lookup on the cells themselves.
-struct CellsLook {
-  QuantArea& a;
-  int32_t operator()(intptr_t cell) { return QuantLookup(a, int32_t(cell)); }
-};
-
-// The cell lookup of the dithers, through the byte copy where it pays.
-struct CellCache {
-  QuantArea& a;
-  bool bytes;
-  CellCache(QuantArea& area, int64_t pixels) : a(area), bytes(pixels > QuantCells) {
-    if (bytes) FillCellIndex(a);
+  static bool Inside(const ColourBox& x, int32_t cell) {
+    int32_t r = cell & 63, g = cell >> 6 & 63, b = cell >> 12;
+    return r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax;
   }
-  int32_t operator()(int32_t cell) { return bytes ? CellBytesLook{a}(cell) : QuantLookup(a, cell); }
 };
 
 void CopyPalette(ImageBuffer& target) {
@@ -132,8 +161,7 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
-    QuantFillVolumes();
-    CellCache look(a, int64_t(width) * height);
+    DitherCells look(a);
     uint8_t* out = target.Pixels;
     const uint8_t* p = src;
     for (int32_t y = 0; y < height; ++y) {
@@ -265,21 +293,26 @@ struct DiffuseRow {
   }
 };
 
+// How many pixels the lower row of a pair maps behind the upper: at least
+// two, so that pixel x + 1 of the lower row, the last it reads to map x, has
+// received all its shares from the upper row; a few more, so that what it
+// reads was stored some pixels before and its chain of lookups need not
+// wait on the upper row's.
+constexpr int32_t DiffuseLag = 6;
+
 // What the inner loops of a pair of rows share.
 struct DiffuseWork {
-  CellCache& look;
+  DitherCells& look;
   const PaletteEntry* palette;
   const DiffuseShares& shares;
   int32_t width;
 };
 
-// Maps the rows in pairs, the lower two pixels behind the upper: pixel x + 1
-// of the lower row, the last it reads to map x, has then received all its
-// shares from the upper row, and the two chains of lookups, each waiting on
-// its own last error, overlap. Interior(pair, x) maps the run from x = 3 in
-// which both rows map pixels with neighbours on every side, when the lower
-// row has a row below, and returns the x it stopped at; the edges go pixel
-// by pixel.
+// Maps the rows in pairs, the lower DiffuseLag pixels behind the upper, so
+// that the two chains of lookups, each waiting on its own last error,
+// overlap. Interior(pair, x) maps the run from x = DiffuseLag + 1 in which
+// both rows map pixels with neighbours on every side, when the lower row has
+// a row below, and returns the x it stopped at; the edges go pixel by pixel.
 template <class Interior>
 void DiffuseRows(uint8_t* src, int32_t h, int32_t step, uint8_t* out, DiffuseWork& work, Interior interior) {
   const int32_t w = work.width;
@@ -289,12 +322,12 @@ void DiffuseRows(uint8_t* src, int32_t h, int32_t step, uint8_t* out, DiffuseWor
     DiffuseRow pair[2] = {{src, rowBytes, y, h, w, step, out}, {src, rowBytes, y + 1, h, w, step, out}};
     auto both = [&](int32_t x) {
       if (x < w) pair[0].Map(x, work.look, work.palette, work.shares);
-      if (x >= 2) pair[1].Map(x - 2, work.look, work.palette, work.shares);
+      if (x >= DiffuseLag) pair[1].Map(x - DiffuseLag, work.look, work.palette, work.shares);
     };
     int32_t x = 0;
-    for (; x < 3 && x < w + 2; ++x) both(x);
+    for (; x < DiffuseLag + 1 && x < w + DiffuseLag; ++x) both(x);
     if (pair[1].below) x = interior(pair, x);
-    for (; x < w + 2; ++x) both(x);
+    for (; x < w + DiffuseLag; ++x) both(x);
   }
   if (y < h) {
     DiffuseRow row(src, rowBytes, y, h, w, step, out);
@@ -307,12 +340,12 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
   // Copies, so that what the pixels' bytes are written through cannot be
   // taken to change them.
   DiffuseRow upper = pair[0], lower = pair[1];
-  CellCache look = work.look;
+  DitherCells look = work.look;
   const PaletteEntry* palette = work.palette;
   const DiffuseShares& shares = work.shares;
   for (const int32_t end = work.width - 1; x < end; ++x) {
     upper.StepInside(x, look, palette, shares);
-    lower.StepInside(x - 2, look, palette, shares);
+    lower.StepInside(x - DiffuseLag, look, palette, shares);
   }
   pair[0] = upper, pair[1] = lower;
   return x;
@@ -442,43 +475,40 @@ DIFFUSE_VECTOR_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, 
 // in vectors. It stops three pixels short of the end, so that a pixel coming
 // in lies inside the row, its extra byte too. The state is in named locals
 // so that it can all live in registers, and every place is found from the
-// upper pixel: the lower pixel is a row and two pixels on, its index a row
-// of indices and two on, and the upper row's pushes end one pixel after it.
+// upper pixel: the lower pixel is a row on and DiffuseLag pixels back, its
+// index likewise, and the upper row's pushes end a row on and one back.
 template <int Step, class Look>
 DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
                                                   const VectorTables<Step>& tables, Look look) {
   const int32_t end = work.width - 3;
   if (x >= end) return x;
-  const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - 2 * Step,
-                 lowerOut = intptr_t(work.width) - 2;
+  const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - DiffuseLag * Step,
+                 lowerOut = intptr_t(work.width) - DiffuseLag;
   HeldPixel upper{pair[0].cb, pair[0].cg, pair[0].cr}, lower{pair[1].cb, pair[1].cg, pair[1].cr};
   uint8_t* p = pair[0].row + size_t(x) * Step;
   uint8_t* out = pair[0].out + x;
   BelowWindow<Step> upperBelow, lowerBelow;
   upperBelow.Start(pair[0].below, x);
-  lowerBelow.Start(pair[1].below, x - 2);
+  lowerBelow.Start(pair[1].below, x - DiffuseLag);
   const RightSums& right = RightSumTable();
   for (uint8_t* const last = p + intptr_t(end - x) * Step; p != last; p += Step, ++out) {
     intptr_t e[3];
     MapVector<Step>(upper, p, out, look, tables, right, e);
-    upperBelow.Push(tables, e, p + lowerPixel + Step);
+    upperBelow.Push(tables, e, p + rowBytes - Step);
     MapVector<Step>(lower, p + lowerPixel, out + lowerOut, look, tables, right, e);
     lowerBelow.Push(tables, e);
   }
-  upperBelow.Finish(p + lowerPixel + Step);
+  upperBelow.Finish(p + rowBytes - Step);
   lowerBelow.Finish();
   pair[0].cb = int32_t(upper.b), pair[0].cg = int32_t(upper.g), pair[0].cr = int32_t(upper.r);
   pair[1].cb = int32_t(lower.b), pair[1].cg = int32_t(lower.g), pair[1].cr = int32_t(lower.r);
   return end;
 }
 
-// Each lookup of CellCache gets its own loop, which then does not ask at
-// every pixel which one it is.
 template <int Step>
 DIFFUSE_VECTOR int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
                                              const VectorTables<Step>& tables) {
-  if (work.look.bytes) return DiffuseInteriorWith(pair, x, work, tables, CellBytesLook{work.look.a});
-  return DiffuseInteriorWith(pair, x, work, tables, CellsLook{work.look.a});
+  return DiffuseInteriorWith(pair, x, work, tables, work.look);
 }
 
 template <int Step>
@@ -497,8 +527,7 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
-    QuantFillVolumes();
-    CellCache look(a, int64_t(width) * height);
+    DitherCells look(a);
     const DiffuseShares shares;
     DiffuseWork work{look, a.QuantPalette, shares, width};
 #if defined(__i386__) || defined(__x86_64__)

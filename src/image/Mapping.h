@@ -35,7 +35,8 @@ void QuantMap(ImageBuffer& source, ImageBuffer& target, int32_t method);
 // The mappings, over count pixels of a 24/32-bit block read at step bytes
 // (blue, green, red at offsets 0, 1, 2). Each first copies the palette into
 // target.Palette; target.Pixels receives the indices. The two dithers meet
-// colours that no pixel has and first fill the boxes (QuantFillVolumes).
+// colours that no pixel has: they first write every box's index over its
+// volume in a byte copy of the cells (QuantArea::CellIndex).
 void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffer& target);
 void QuantMapIndexed(const ImageBuffer& source, ImageBuffer& target);
 // Pixel colour C and its palette colour P give P + (C - P) x o / 255 with

@@ -603,6 +603,11 @@ int32_t QuantLookupSlow(int32_t cell) {
         return a.Histogram[cell] = a.BoxIndex[i];
     }
   }
+  return QuantLookupOutside(cell);
+}
+
+int32_t QuantLookupOutside(int32_t cell) {
+  QuantArea& a = *work;
   if (a.SortedCount != a.TargetColours) {
     QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
     QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes);

@@ -210,6 +210,9 @@ int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count
 // entry (over TargetColours entries) of its colour taken as 8-bit (each level
 // x 4). The cell keeps it.
 int32_t QuantLookupSlow(int32_t cell);
+// The cell lookup of a cell that lies in no box: its QuantNearest entry,
+// which the cell keeps.
+int32_t QuantLookupOutside(int32_t cell);
 inline int32_t QuantLookup(QuantArea& area, int32_t cell) {
   int32_t v = area.Histogram[cell];
   return v >= 0 ? v & 255 : QuantLookupSlow(cell);

@@ -3,6 +3,7 @@
 
 #include "ImageFixture.h"
 #include "image/Cpu.h"
+#include "image/DitherMatrix.h"
 #include "image/Mapping.h"
 #include "image/Quantize.h"
 
@@ -219,6 +220,14 @@ TEST_F(Mapping, LargePicturesMapThroughTheByteCubeAsThroughTheCells) {
 
 namespace {
 
+// A fresh work area with the palette of source.
+void BuildPalette(const ImageBuffer& source) {
+  QuantRelease();
+  QuantPrepare();
+  QuantCount(source);
+  QuantBuild(256);
+}
+
 // The plain diffusion: every share added into the pixels in place, one
 // after the other, as the mapping is defined.
 void PlainDiffuse(uint8_t* src, int32_t w, int32_t h, int32_t step, std::vector<uint8_t>& out) {
@@ -269,7 +278,8 @@ TEST_P(DiffusionLoops, MatchThePlainLoop) {
     bool ends;  // components next to 0 and 255, where the shares are clamped
   } cases[] = {{1, 5, 3, false},    {5, 1, 3, false},   {2, 2, 4, false},   {37, 23, 3, false},
                {40, 30, 4, false},   {700, 400, 3, false}, {41, 17, 3, true}, {30, 20, 4, true},
-               {6, 6, 3, false},     {7, 9, 4, true},     {8, 4, 3, true},    {600, 450, 4, true}};
+               {6, 6, 3, false},     {7, 9, 4, true},     {8, 4, 3, true},    {600, 450, 4, true},
+               {11, 5, 3, false},    {12, 7, 4, false},   {13, 6, 3, true},   {14, 8, 3, false}};
   for (const Case& c : cases) {
     Image src(c.w, c.h, c.step * 8), dst(c.w, c.h, 8);
     // Smooth colours with noise, so that the errors stay small and spread.
@@ -280,17 +290,47 @@ TEST_P(DiffusionLoops, MatchThePlainLoop) {
       else
         src.SetBgr(i, uint8_t(i % c.w * 255 / c.w + rng() % 9), uint8_t(i / c.w * 255 / c.h),
                    uint8_t(rng() % 40 + 100));
-    QuantPrepare();
-    QuantCount(src);
-    QuantBuild(256);
+    // The plain loop and the mapping each on a palette of their own, built
+    // the same way: the cells that one fills do not decide the other's.
     Image plain;
     ImgCopy(src, plain);
-    // The mapping first, so that it meets the cells still unknown.
-    QuantMapDiffuse(src.Pixels, c.w, c.h, c.step, dst);
     std::vector<uint8_t> expected;
+    BuildPalette(plain);
     PlainDiffuse(plain.Pixels, c.w, c.h, c.step, expected);
+    BuildPalette(src);
+    QuantMapDiffuse(src.Pixels, c.w, c.h, c.step, dst);
     EXPECT_EQ(dst.Data(), expected) << c.w << "x" << c.h;
     EXPECT_EQ(src.Data(), plain.Data()) << c.w << "x" << c.h;
+    QuantRelease();
+  }
+}
+
+TEST_F(Mapping, OrderedDitherMatchesThePlainLoop) {
+  std::mt19937 rng(13);
+  struct Case {
+    int32_t w, h, step;
+  } cases[] = {{37, 23, 3}, {300, 200, 4}, {700, 400, 3}};
+  for (const Case& c : cases) {
+    Image src(c.w, c.h, c.step * 8), dst(c.w, c.h, 8);
+    for (int32_t i = 0; i < c.w * c.h; ++i)
+      src.SetBgr(i, uint8_t(i % c.w * 255 / c.w + rng() % 9), uint8_t(i / c.w * 255 / c.h), uint8_t(rng() % 60 + 90));
+    // The plain loop first, on a palette of its own: the cells it fills do
+    // not decide what the mapping finds.
+    BuildPalette(src);
+    QuantArea& a = *QuantWorkArea();
+    auto look = [&](int32_t r, int32_t g, int32_t b) { return QuantLookup(a, QuantCell(r >> 2, g >> 2, b >> 2)); };
+    std::vector<uint8_t> expected;
+    for (int32_t y = 0; y < c.h; ++y)
+      for (int32_t x = 0; x < c.w; ++x) {
+        const uint8_t* p = src.Pixels + (size_t(y) * c.w + x) * c.step;
+        const PaletteEntry& e = a.QuantPalette[look(p[2], p[1], p[0])];
+        int32_t o = 2 * DitherMatrix[y % 128][x % 128];
+        auto towards = [&](int32_t palette, int32_t pixel) { return Clamp(palette + (pixel - palette) * o / 255, 0, 255); };
+        expected.push_back(uint8_t(look(towards(e.Red, p[2]), towards(e.Green, p[1]), towards(e.Blue, p[0]))));
+      }
+    BuildPalette(src);
+    QuantMapOrdered(src.Pixels, c.w, c.h, c.step, dst);
+    EXPECT_EQ(dst.Data(), expected) << c.w << "x" << c.h;
     QuantRelease();
   }
 }
