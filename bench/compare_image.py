@@ -5,8 +5,8 @@ Usage: compare_image.py BENCH_BUILD_DIR   (scripts/bench passes build/bench)
 
 ImageBench --picture writes each benchmark picture (bench/Picture.h) as a PPM,
 which Pillow loads; Pillow's operations are timed here (best of several runs),
-ours are the Google Benchmark figures of the same program run now. A ratio
-above 1 means that ours is faster. Peers:
+ours are the Google Benchmark figures of the same program run now (median of
+five repetitions). A ratio above 1 means that ours is faster. Peers:
   quantize, method 0     Pillow quantize(256, FASTOCTREE) and (256, MEDIANCUT)
   quantize, method 2     Pillow quantize(palette=..., dither=FLOYDSTEINBERG), the
                          remap alone (ours includes building the palette)
@@ -43,12 +43,15 @@ def best_time(fn, budget=0.4, least=3):
 
 
 def ours(bench):
-    """Seconds per iteration of every ImageBench benchmark, by name."""
+    """Seconds per iteration of every ImageBench benchmark, by name: the
+    median of five repetitions, since the machine is shared."""
     out = subprocess.run(
-        [bench, "--benchmark_format=json", "--benchmark_min_time=0.2"],
+        [bench, "--benchmark_format=json", "--benchmark_min_time=0.1", "--benchmark_repetitions=5",
+         "--benchmark_report_aggregates_only=true"],
         check=True, capture_output=True, text=True).stdout
     scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-    return {b["name"]: b["real_time"] * scale[b["time_unit"]] for b in json.loads(out)["benchmarks"]}
+    return {b["run_name"]: b["real_time"] * scale[b["time_unit"]] for b in json.loads(out)["benchmarks"]
+            if b.get("aggregate_name") == "median"}
 
 
 def to16(im):
