@@ -3,7 +3,6 @@
 
 #include "ImageFixture.h"
 #include "image/Convert.h"
-#include "image/Cpu.h"
 
 namespace {
 
@@ -88,19 +87,8 @@ std::vector<uint8_t> ConvertOne(int32_t from, int32_t to, std::vector<uint8_t> p
 using Convert = ImageFixture;
 
 // Run with the vector loops allowed, and with them turned off.
-class ConverterLoops : public ImageFixture, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    ImageFixture::SetUp();
-    CpuVectorLoopsForTests(GetParam());
-  }
-  void TearDown() override {
-    CpuVectorLoopsForTests(true);
-    ImageFixture::TearDown();
-  }
-};
-INSTANTIATE_TEST_SUITE_P(Vector, ConverterLoops, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "On" : "Off"; });
+using ConverterLoops = VectorLoopsFixture;
+INSTANTIATE_TEST_SUITE_P(Vector, ConverterLoops, VectorLoopsOnAndOff);
 
 TEST_P(ConverterLoops, MatchThePlainRulesOnRandomPixels) {
   std::mt19937 rng(7);

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "image/Cpu.h"
 #include "image/ImageBuffer.h"
 #include "runtime/Basic.h"
 #include "runtime/Errors.h"
@@ -25,6 +27,22 @@ class ImageFixture : public ::testing::Test {
 
   int32_t base = 0;
 };
+
+// ImageFixture for a test that runs with the vector loops allowed (true)
+// and turned off (false): instantiate it with VectorLoopsOnAndOff.
+class VectorLoopsFixture : public ImageFixture, public ::testing::WithParamInterface<bool> {
+ public:
+  void SetUp() override {
+    ImageFixture::SetUp();
+    CpuVectorLoopsForTests(GetParam());
+  }
+  void TearDown() override {
+    CpuVectorLoopsForTests(true);
+    ImageFixture::TearDown();
+  }
+  static std::string Name(const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; }
+};
+#define VectorLoopsOnAndOff ::testing::Values(true, false), VectorLoopsFixture::Name
 
 // An image record that releases its block at the end of the scope.
 struct Image : ImageBuffer {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "ImageFixture.h"
-#include "image/Cpu.h"
 #include "image/DitherMatrix.h"
 #include "image/Mapping.h"
 #include "image/Quantize.h"
@@ -257,19 +256,8 @@ void PlainDiffuse(uint8_t* src, int32_t w, int32_t h, int32_t step, std::vector<
 
 // Each case runs through the vector loop and, with the vector loops turned
 // off, through the loop for processors without them.
-class DiffusionLoops : public ImageFixture, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    ImageFixture::SetUp();
-    CpuVectorLoopsForTests(GetParam());
-  }
-  void TearDown() override {
-    CpuVectorLoopsForTests(true);
-    ImageFixture::TearDown();
-  }
-};
-INSTANTIATE_TEST_SUITE_P(Vector, DiffusionLoops, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "On" : "Off"; });
+using DiffusionLoops = VectorLoopsFixture;
+INSTANTIATE_TEST_SUITE_P(Vector, DiffusionLoops, VectorLoopsOnAndOff);
 
 TEST_P(DiffusionLoops, MatchThePlainLoop) {
   std::mt19937 rng(12);
