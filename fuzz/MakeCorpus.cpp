@@ -1,9 +1,9 @@
 // make_corpus: writes the seed corpus of the fuzz targets: picture blocks
 // made by ImgSaveToMemory (raw and packed, every depth, frames with skips)
-// for LoadFuzz, and size requests for ScaleFuzz. (The pictures of PackFuzz,
-// fuzz/corpus/pack, are plain pixel bytes.)
+// for LoadFuzz, size requests for ScaleFuzz and QuantizeFuzz. (The pictures
+// of PackFuzz, fuzz/corpus/pack, are plain pixel bytes.)
 //
-//   make_corpus LOAD_DIR SCALE_DIR
+//   make_corpus LOAD_DIR SCALE_DIR QUANTIZE_DIR
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -46,11 +46,11 @@ bool SaveBlock(const std::string& name, const ImageBuffer& image, const ImageBuf
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_corpus LOAD_DIR SCALE_DIR\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: make_corpus LOAD_DIR SCALE_DIR QUANTIZE_DIR\n");
     return 2;
   }
-  std::string load = argv[1], scale = argv[2];
+  std::string load = argv[1], scale = argv[2], quantize = argv[3];
   bool ok = true;
   const int32_t sizes[][2] = {{1, 1}, {5, 3}, {16, 12}, {33, 7}, {70, 2}};
   for (int32_t bpp = 1; bpp <= 4; ++bpp)
@@ -86,5 +86,18 @@ int main(int argc, char** argv) {
                          std::to_string(r[2]) + "x" + std::to_string(r[3]) + "-d" + std::to_string(depth);
       ok = Write(name, bytes.data(), bytes.size()) && ok;
     }
+  // Quantize requests: width - 1 and height - 1 (a byte each), depth
+  // selector, method, then picture seed bytes: sizes at the edges of the
+  // diffusion's pairs of rows and of its vector interior.
+  const uint8_t pictures[][2] = {{159, 119}, {3, 3}, {2, 9}, {10, 4}, {13, 6}, {36, 22}, {255, 40}};
+  for (int32_t depth = 0; depth < 5; ++depth)
+    for (int32_t method = 0; method < 3; ++method)
+      for (const auto& p : pictures) {
+        std::vector<uint8_t> bytes = {p[0], p[1], uint8_t(depth), uint8_t(method)};
+        for (int32_t i = 0; i < 16; ++i) bytes.push_back(uint8_t(i * 53 + depth * 11 + method));
+        std::string name = quantize + "/" + std::to_string(p[0] + 1) + "x" + std::to_string(p[1] + 1) + "-d" +
+                           std::to_string(depth) + "-m" + std::to_string(method);
+        ok = Write(name, bytes.data(), bytes.size()) && ok;
+      }
   return ok ? 0 : 1;
 }

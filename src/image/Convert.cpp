@@ -252,7 +252,9 @@ SIMD_LOOP int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
 // register, which its flow analysis takes for a read of an uninitialised
 // value.
 #pragma GCC diagnostic push
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // The 64 bytes of a permute's index, each made by rule(j).
 struct ByteIndex {

@@ -556,7 +556,9 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
 // value.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // Sixteen entries at a time: each lane keeps the least distance it has seen
 // and the entry that gave it (a later entry replaces it only when nearer, so
