@@ -157,23 +157,127 @@ void QuantMapIndexed(const ImageBuffer& source, ImageBuffer& target) {
   });
 }
 
+namespace {
+
+// The ordered dither of one pixel, as the mapping is defined.
+template <class Look>
+uint8_t OrderedPixel(const uint8_t* p, int32_t o, const PaletteEntry* palette, Look& look) {
+  const PaletteEntry& c = palette[look(CellOf(p))];
+  int32_t b = Clamp255(c.Blue + (p[0] - c.Blue) * o / 255);
+  int32_t g = Clamp255(c.Green + (p[1] - c.Green) * o / 255);
+  int32_t r = Clamp255(c.Red + (p[2] - c.Red) * o / 255);
+  return uint8_t(look(QuantCell(r >> 2, g >> 2, b >> 2)));
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+#define ORDERED_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
+#define ORDERED_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// The compiler's AVX-512 headers start gathers from an undefined register,
+// which its flow analysis takes for a read of an uninitialised value.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// The palette indices of sixteen cells from the byte copy, by gathering the
+// aligned words that hold them (no read passes the copy's end). A lane that
+// reads 255 (not known yet, or 255) is settled by the scalar lookup.
+ORDERED_AVX512_FN __m512i GatherCells(__m512i cells, DitherCells& look) {
+  const __m512i words = _mm512_i32gather_epi32(_mm512_andnot_si512(_mm512_set1_epi32(3), cells), look.a.CellIndex, 1);
+  __m512i k = _mm512_and_si512(
+      _mm512_srlv_epi32(words, _mm512_slli_epi32(_mm512_and_si512(cells, _mm512_set1_epi32(3)), 3)),
+      _mm512_set1_epi32(255));
+  __mmask16 unknown = _mm512_cmpeq_epi32_mask(k, _mm512_set1_epi32(255));
+  if (unknown) {
+    alignas(64) int32_t cell[16], index[16];
+    _mm512_store_si512(cell, cells);
+    _mm512_store_si512(index, k);
+    for (int32_t lane = 0; lane < 16; ++lane)
+      if (unknown >> lane & 1) index[lane] = look.Slow(cell[lane]);
+    k = _mm512_load_si512(index);
+  }
+  return k;
+}
+
+ORDERED_AVX512_FN __m512i CellsOf(__m512i b, __m512i g, __m512i r) {
+  return _mm512_or_si512(_mm512_srli_epi32(r, 2),
+                         _mm512_or_si512(_mm512_slli_epi32(_mm512_srli_epi32(g, 2), 6),
+                                         _mm512_slli_epi32(_mm512_srli_epi32(b, 2), 12)));
+}
+
+// pc + trunc((v - pc) x o / 255), clamped. |(v - pc) x o| is at most
+// 255 x 510, where t = n + 1, t += t >> 8, t += t >> 16, t >> 8 is n / 255.
+ORDERED_AVX512_FN __m512i Towards(__m512i pc, __m512i v, __m512i o) {
+  const __m512i n = _mm512_mullo_epi32(_mm512_sub_epi32(v, pc), o);
+  __m512i t = _mm512_add_epi32(_mm512_abs_epi32(n), _mm512_set1_epi32(1));
+  t = _mm512_add_epi32(t, _mm512_srli_epi32(t, 8));
+  t = _mm512_srli_epi32(_mm512_add_epi32(t, _mm512_srli_epi32(t, 16)), 8);
+  const __m512i q = _mm512_mask_sub_epi32(t, _mm512_cmplt_epi32_mask(n, _mm512_setzero_si512()), _mm512_setzero_si512(), t);
+  return _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(pc, q), _mm512_setzero_si512()), _mm512_set1_epi32(255));
+}
+
+// Sixteen pixels of a row at a time from x = 0, while the 64-byte load of
+// their bytes stays before end; returns the pixels done. The chunks start at
+// multiples of 16, so their dither values are one run of the matrix row.
+template <int Step>
+ORDERED_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, int32_t width, const uint8_t* dither,
+                                        const uint32_t* palette, DitherCells& look, uint8_t* out) {
+  // Byte c of pixel j to the low byte of lane j.
+  alignas(64) static const struct Spread {
+    uint8_t Index[3][64];
+    Spread() : Index{} {
+      for (int c = 0; c < 3; ++c)
+        for (int j = 0; j < 16; ++j) Index[c][4 * j] = uint8_t(Step * j + c);
+    }
+  } spread;
+  const __mmask64 lowBytes = 0x1111111111111111ull;
+  int32_t x = 0;
+  for (; x + 16 <= width && p + Step * x + 64 <= end; x += 16) {
+    const __m512i bytes = _mm512_loadu_si512(p + Step * x);
+    const __m512i b = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[0]), bytes);
+    const __m512i g = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[1]), bytes);
+    const __m512i r = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[2]), bytes);
+    const __m512i k = GatherCells(CellsOf(b, g, r), look);
+    const __m512i colour = _mm512_i32gather_epi32(k, palette, 4);
+    const __m512i o = _mm512_slli_epi32(
+        _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dither + (x & 127)))), 1);
+    const __m512i byte = _mm512_set1_epi32(255);
+    const __m512i b2 = Towards(_mm512_and_si512(colour, byte), b, o);
+    const __m512i g2 = Towards(_mm512_and_si512(_mm512_srli_epi32(colour, 8), byte), g, o);
+    const __m512i r2 = Towards(_mm512_and_si512(_mm512_srli_epi32(colour, 16), byte), r, o);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm512_cvtepi32_epi8(GatherCells(CellsOf(b2, g2, r2), look)));
+  }
+  return x;
+}
+
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace
+
 void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
   QuantTraced([&] {
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     DitherCells look(a);
-    uint8_t* out = target.Pixels;
-    const uint8_t* p = src;
+    const uint8_t* end = src + size_t(width) * height * step;
+    uint32_t palette[256];  // blue | green << 8 | red << 16
+    for (int32_t k = 0; k < 256; ++k)
+      palette[k] = a.QuantPalette[k].Blue | uint32_t(a.QuantPalette[k].Green) << 8 | uint32_t(a.QuantPalette[k].Red) << 16;
+    const bool vector = CpuHasAvx512Vbmi();
     for (int32_t y = 0; y < height; ++y) {
       const uint8_t* row = DitherMatrix[y & 127];
-      for (int32_t x = 0; x < width; ++x, p += step) {
-        const PaletteEntry& c = a.QuantPalette[look(CellOf(p))];
-        int32_t o = 2 * row[x & 127];
-        int32_t b = Clamp255(c.Blue + (p[0] - c.Blue) * o / 255);
-        int32_t g = Clamp255(c.Green + (p[1] - c.Green) * o / 255);
-        int32_t r = Clamp255(c.Red + (p[2] - c.Red) * o / 255);
-        *out++ = uint8_t(look(QuantCell(r >> 2, g >> 2, b >> 2)));
-      }
+      const uint8_t* p = src + size_t(width) * y * step;
+      uint8_t* out = target.Pixels + size_t(width) * y;
+      int32_t x = 0;
+#if defined(__i386__) || defined(__x86_64__)
+      if (vector)
+        x = step == 3 ? OrderedRowAvx512<3>(p, end, width, row, palette, look, out)
+                      : OrderedRowAvx512<4>(p, end, width, row, palette, look, out);
+#endif
+      for (; x < width; ++x) out[x] = OrderedPixel(p + size_t(x) * step, 2 * row[x & 127], a.QuantPalette, look);
     }
   });
 }
