@@ -107,6 +107,76 @@ void DiffuseTable(int32_t k, int32_t table[513]) {
 
 namespace {
 
+#if defined(__i386__) || defined(__x86_64__)
+// ---------------------------------------------- AVX-512 loops of the mappings
+//
+// Where the processor has AVX-512 with byte permutes, the nearest mapping and
+// the ordered dither, whose pixels do not wait on each other, go sixteen
+// pixels at a time: the components spread to 32-bit lanes, the cells
+// computed in the lanes, their indices gathered.
+#define MAPPING_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
+#define MAPPING_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// The compiler's AVX-512 headers start gathers from an undefined register,
+// which its flow analysis takes for a read of an uninitialised value.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// The blue, green and red of sixteen pixels of Step bytes from the 64 bytes
+// at p, each in the low byte of its lane.
+template <int Step>
+MAPPING_AVX512_FN void SpreadPixels(const uint8_t* p, __m512i& b, __m512i& g, __m512i& r) {
+  static const struct Spread {
+    alignas(64) uint8_t Index[3][64];
+    Spread() : Index{} {
+      for (int c = 0; c < 3; ++c)
+        for (int j = 0; j < 16; ++j) Index[c][4 * j] = uint8_t(Step * j + c);
+    }
+  } spread;
+  const __mmask64 lowBytes = 0x1111111111111111ull;
+  const __m512i bytes = _mm512_loadu_si512(p);
+  b = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[0]), bytes);
+  g = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[1]), bytes);
+  r = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[2]), bytes);
+}
+
+MAPPING_AVX512_FN __m512i CellsOf(__m512i b, __m512i g, __m512i r) {
+  return _mm512_or_si512(_mm512_srli_epi32(r, 2),
+                         _mm512_or_si512(_mm512_slli_epi32(_mm512_srli_epi32(g, 2), 6),
+                                         _mm512_slli_epi32(_mm512_srli_epi32(b, 2), 12)));
+}
+
+// The bytes of sixteen cells of a byte cube, by gathering the aligned words
+// that hold them: no read passes the cube's end.
+MAPPING_AVX512_FN __m512i GatherBytes(__m512i cells, const uint8_t* cube) {
+  const __m512i words = _mm512_i32gather_epi32(_mm512_andnot_si512(_mm512_set1_epi32(3), cells), cube, 1);
+  return _mm512_and_si512(_mm512_srlv_epi32(words, _mm512_slli_epi32(_mm512_and_si512(cells, _mm512_set1_epi32(3)), 3)),
+                          _mm512_set1_epi32(255));
+}
+
+// The nearest mapping of count pixels, sixteen at a time while the 64-byte
+// load stays inside the block; returns the pixels done. Every cell was
+// counted: the byte copy (bytes) or the cells themselves hold its index.
+template <int Step>
+MAPPING_AVX512 int32_t MapNearestAvx512(const uint8_t* src, int32_t count, uint8_t* out, const uint8_t* bytes,
+                                        const int32_t* cells) {
+  int32_t i = 0;
+  for (; i + 16 <= count && int64_t(i) * Step + 64 <= int64_t(count) * Step; i += 16) {
+    __m512i b, g, r;
+    SpreadPixels<Step>(src + size_t(i) * Step, b, g, r);
+    const __m512i cell = CellsOf(b, g, r);
+    const __m512i k = bytes ? GatherBytes(cell, bytes) : _mm512_i32gather_epi32(cell, cells, 4);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm512_cvtepi32_epi8(k));
+  }
+  return i;
+}
+
+#pragma GCC diagnostic pop
+#endif
+
 // The nearest mapping of count pixels, each read as a word but the last,
 // which is read byte by byte so that no load passes the end of the block.
 // Every pixel's cell was counted, so Cells holds its index already. The
@@ -133,11 +203,22 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     // the cells, which stays in cache where the cells do not.
     const bool bytes = count > QuantCells;
     if (bytes) FillCellIndex(a);
+    int32_t done = 0;
+#if defined(__i386__) || defined(__x86_64__)
+    if (CpuHasAvx512Vbmi()) {
+      const uint8_t* cube = bytes ? a.CellIndex : nullptr;
+      done = step == 3 ? MapNearestAvx512<3>(src, count, target.Pixels, cube, a.Histogram)
+                       : MapNearestAvx512<4>(src, count, target.Pixels, cube, a.Histogram);
+    }
+#endif
+    const uint8_t* rest = src + size_t(done) * step;
+    uint8_t* out = target.Pixels + done;
     auto map = [&](auto cells) {
+      if (done == count) return;
       if (step == 3)
-        MapNearestWords<3>(src, count, target.Pixels, cells);
+        MapNearestWords<3>(rest, count - done, out, cells);
       else
-        MapNearestWords<4>(src, count, target.Pixels, cells);
+        MapNearestWords<4>(rest, count - done, out, cells);
     };
     if (bytes)
       map(static_cast<const uint8_t*>(a.CellIndex));
@@ -170,25 +251,17 @@ uint8_t OrderedPixel(const uint8_t* p, int32_t o, const PaletteEntry* palette, L
 }
 
 #if defined(__i386__) || defined(__x86_64__)
-#define ORDERED_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
-#define ORDERED_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
-
-// The compiler's AVX-512 headers start gathers from an undefined register,
-// which its flow analysis takes for a read of an uninitialised value.
+// The same note on the AVX-512 headers as for the nearest mapping.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-// The palette indices of sixteen cells from the byte copy, by gathering the
-// aligned words that hold them (no read passes the copy's end). A lane that
-// reads 255 (not known yet, or 255) is settled by the scalar lookup.
-ORDERED_AVX512_FN __m512i GatherCells(__m512i cells, DitherCells& look) {
-  const __m512i words = _mm512_i32gather_epi32(_mm512_andnot_si512(_mm512_set1_epi32(3), cells), look.a.CellIndex, 1);
-  __m512i k = _mm512_and_si512(
-      _mm512_srlv_epi32(words, _mm512_slli_epi32(_mm512_and_si512(cells, _mm512_set1_epi32(3)), 3)),
-      _mm512_set1_epi32(255));
+// The palette indices of sixteen cells from the dithers' byte copy. A lane
+// that reads 255 (not known yet, or 255) is settled by the scalar lookup.
+MAPPING_AVX512_FN __m512i GatherCells(__m512i cells, DitherCells& look) {
+  __m512i k = GatherBytes(cells, look.a.CellIndex);
   __mmask16 unknown = _mm512_cmpeq_epi32_mask(k, _mm512_set1_epi32(255));
   if (unknown) {
     alignas(64) int32_t cell[16], index[16];
@@ -201,15 +274,9 @@ ORDERED_AVX512_FN __m512i GatherCells(__m512i cells, DitherCells& look) {
   return k;
 }
 
-ORDERED_AVX512_FN __m512i CellsOf(__m512i b, __m512i g, __m512i r) {
-  return _mm512_or_si512(_mm512_srli_epi32(r, 2),
-                         _mm512_or_si512(_mm512_slli_epi32(_mm512_srli_epi32(g, 2), 6),
-                                         _mm512_slli_epi32(_mm512_srli_epi32(b, 2), 12)));
-}
-
 // pc + trunc((v - pc) x o / 255), clamped. |(v - pc) x o| is at most
 // 255 x 510, where t = n + 1, t += t >> 8, t += t >> 16, t >> 8 is n / 255.
-ORDERED_AVX512_FN __m512i Towards(__m512i pc, __m512i v, __m512i o) {
+MAPPING_AVX512_FN __m512i Towards(__m512i pc, __m512i v, __m512i o) {
   const __m512i n = _mm512_mullo_epi32(_mm512_sub_epi32(v, pc), o);
   __m512i t = _mm512_add_epi32(_mm512_abs_epi32(n), _mm512_set1_epi32(1));
   t = _mm512_add_epi32(t, _mm512_srli_epi32(t, 8));
@@ -218,27 +285,17 @@ ORDERED_AVX512_FN __m512i Towards(__m512i pc, __m512i v, __m512i o) {
   return _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(pc, q), _mm512_setzero_si512()), _mm512_set1_epi32(255));
 }
 
-// Sixteen pixels of a row at a time from x = 0, while the 64-byte load of
-// their bytes stays before end; returns the pixels done. The chunks start at
-// multiples of 16, so their dither values are one run of the matrix row.
+// The ordered dither of a row, sixteen pixels at a time from x = 0 while the
+// 64-byte load of their bytes stays before end; returns the pixels done. The
+// chunks start at multiples of 16, so their dither values are one run of the
+// matrix row.
 template <int Step>
-ORDERED_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, int32_t width, const uint8_t* dither,
+MAPPING_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, int32_t width, const uint8_t* dither,
                                         const uint32_t* palette, DitherCells& look, uint8_t* out) {
-  // Byte c of pixel j to the low byte of lane j.
-  alignas(64) static const struct Spread {
-    uint8_t Index[3][64];
-    Spread() : Index{} {
-      for (int c = 0; c < 3; ++c)
-        for (int j = 0; j < 16; ++j) Index[c][4 * j] = uint8_t(Step * j + c);
-    }
-  } spread;
-  const __mmask64 lowBytes = 0x1111111111111111ull;
   int32_t x = 0;
   for (; x + 16 <= width && p + Step * x + 64 <= end; x += 16) {
-    const __m512i bytes = _mm512_loadu_si512(p + Step * x);
-    const __m512i b = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[0]), bytes);
-    const __m512i g = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[1]), bytes);
-    const __m512i r = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[2]), bytes);
+    __m512i b, g, r;
+    SpreadPixels<Step>(p + Step * x, b, g, r);
     const __m512i k = GatherCells(CellsOf(b, g, r), look);
     const __m512i colour = _mm512_i32gather_epi32(k, palette, 4);
     const __m512i o = _mm512_slli_epi32(

@@ -197,24 +197,33 @@ TEST_F(Mapping, BadArgumentsAreReported) {
   EXPECT_EQ(QuantWorkArea(), nullptr);
 }
 
-TEST_F(Mapping, LargePicturesMapThroughTheByteCubeAsThroughTheCells) {
-  // More pixels than cells: the nearest mapping reads a byte copy of the
-  // cells; each pixel must get what the cell lookup gives it.
+using NearestLoops = VectorLoopsFixture;
+INSTANTIATE_TEST_SUITE_P(Vector, NearestLoops, VectorLoopsOnAndOff);
+
+TEST_P(NearestLoops, MapEveryPixelToItsCell) {
+  // More pixels than cells: the mapping reads a byte copy of the cells;
+  // fewer, the cells themselves. Either way each pixel must get what the
+  // cell lookup gives it, up to the block's last byte.
   std::mt19937 rng(8);
-  Image src(700, 400, 24), dst(700, 400, 8);
-  src.Fill(rng);
-  QuantPrepare();
-  QuantCount(src);
-  QuantBuild(256);
-  QuantMapNearest(src.Pixels, 700 * 400, 3, dst);
-  QuantArea& a = *QuantWorkArea();
-  int32_t wrong = 0;
-  for (int32_t i = 0; i < 700 * 400; ++i) {
-    const uint8_t* p = src.Pixels + 3 * i;
-    wrong += dst.Pixels[i] != QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
+  struct Case {
+    int32_t w, h, step;
+  } cases[] = {{700, 400, 3}, {300, 200, 4}, {37, 5, 3}, {16, 1, 4}, {22, 1, 3}};
+  for (const Case& c : cases) {
+    Image src(c.w, c.h, 8 * c.step), dst(c.w, c.h, 8);
+    src.Fill(rng);
+    QuantPrepare();
+    QuantCount(src);
+    QuantBuild(256);
+    QuantMapNearest(src.Pixels, c.w * c.h, c.step, dst);
+    QuantArea& a = *QuantWorkArea();
+    int32_t wrong = 0;
+    for (int32_t i = 0; i < c.w * c.h; ++i) {
+      const uint8_t* p = src.Pixels + c.step * i;
+      wrong += dst.Pixels[i] != QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
+    }
+    EXPECT_EQ(wrong, 0) << c.w << "x" << c.h;
+    QuantRelease();
   }
-  EXPECT_EQ(wrong, 0);
-  QuantRelease();
 }
 
 namespace {
