@@ -248,13 +248,7 @@ SIMD_LOOP int32_t SimdGrey24(const uint8_t* src, uint8_t* dst, int32_t count) {
 #define AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 #define AVX512_LOOP __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-// The compiler's AVX-512 headers start some results from an undefined
-// register, which its flow analysis takes for a read of an uninitialised
-// value.
-#pragma GCC diagnostic push
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+CPU_AVX512_BEGIN
 
 // The 64 bytes of a permute's index, each made by rule(j).
 struct ByteIndex {
@@ -414,7 +408,7 @@ AVX512_LOOP int32_t Avx512PaletteToWide(const uint8_t* src, uint8_t* dst, int32_
   return i;
 }
 
-#pragma GCC diagnostic pop
+CPU_AVX512_END
 
 #else
 template <int>

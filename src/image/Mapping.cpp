@@ -67,17 +67,13 @@ struct DitherCells {
   int32_t Slow(int32_t cell) {
     int32_t k = a.Histogram[cell];
     if (k < 0) {
-      if (last && Inside(*last, cell))
+      if (last && QuantBoxHolds(*last, cell))
         k = a.Histogram[cell] = 255;
       else
         k = QuantLookupOutside(cell);
     }
     a.CellIndex[cell] = uint8_t(k);
     return k & 255;
-  }
-  static bool Inside(const ColourBox& x, int32_t cell) {
-    int32_t r = cell & 63, g = cell >> 6 & 63, b = cell >> 12;
-    return r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax;
   }
 };
 
@@ -117,13 +113,7 @@ namespace {
 #define MAPPING_AVX512_FN __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 #define MAPPING_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
-// The compiler's AVX-512 headers start gathers from an undefined register,
-// which its flow analysis takes for a read of an uninitialised value.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+CPU_AVX512_BEGIN
 
 // The blue, green and red of sixteen pixels of Step bytes from the 64 bytes
 // at p, each in the low byte of its lane.
@@ -174,7 +164,7 @@ MAPPING_AVX512 int32_t MapNearestAvx512(const uint8_t* src, int32_t count, uint8
   return i;
 }
 
-#pragma GCC diagnostic pop
+CPU_AVX512_END
 #endif
 
 // The nearest mapping of count pixels, each read as a word but the last,
@@ -251,12 +241,7 @@ uint8_t OrderedPixel(const uint8_t* p, int32_t o, const PaletteEntry* palette, L
 }
 
 #if defined(__i386__) || defined(__x86_64__)
-// The same note on the AVX-512 headers as for the nearest mapping.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+CPU_AVX512_BEGIN
 
 // The palette indices of sixteen cells from the dithers' byte copy. A lane
 // that reads 255 (not known yet, or 255) is settled by the scalar lookup.
@@ -309,7 +294,7 @@ MAPPING_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, in
   return x;
 }
 
-#pragma GCC diagnostic pop
+CPU_AVX512_END
 #endif
 
 }  // namespace
@@ -638,9 +623,9 @@ DIFFUSE_VECTOR_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, 
 // so that it can all live in registers, and every place is found from the
 // upper pixel: the lower pixel is a row on and DiffuseLag pixels back, its
 // index likewise, and the upper row's pushes end a row on and one back.
-template <int Step, class Look>
-DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
-                                                  const VectorTables<Step>& tables, Look look) {
+template <int Step>
+DIFFUSE_VECTOR int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
+                                             const VectorTables<Step>& tables) {
   const int32_t end = work.width - 3;
   if (x >= end) return x;
   const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - DiffuseLag * Step,
@@ -651,6 +636,7 @@ DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t
   BelowWindow<Step> upperBelow, lowerBelow;
   upperBelow.Start(pair[0].below, x);
   lowerBelow.Start(pair[1].below, x - DiffuseLag);
+  DitherCells look = work.look;
   const RightSums& right = RightSumTable();
   for (uint8_t* const last = p + intptr_t(end - x) * Step; p != last; p += Step, ++out) {
     intptr_t e[3];
@@ -664,12 +650,6 @@ DIFFUSE_VECTOR_INLINE int32_t DiffuseInteriorWith(DiffuseRow (&pair)[2], int32_t
   pair[0].cb = int32_t(upper.b), pair[0].cg = int32_t(upper.g), pair[0].cr = int32_t(upper.r);
   pair[1].cb = int32_t(lower.b), pair[1].cg = int32_t(lower.g), pair[1].cr = int32_t(lower.r);
   return end;
-}
-
-template <int Step>
-DIFFUSE_VECTOR int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
-                                             const VectorTables<Step>& tables) {
-  return DiffuseInteriorWith(pair, x, work, tables, work.look);
 }
 
 template <int Step>

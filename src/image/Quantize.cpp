@@ -551,14 +551,7 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
 }
 
 #if defined(__i386__) || defined(__x86_64__)
-// The compiler's AVX-512 headers start the reductions from an undefined
-// register, which its flow analysis takes for a read of an uninitialised
-// value.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#ifndef __clang__
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+CPU_AVX512_BEGIN
 
 // Sixteen entries at a time: each lane keeps the least distance it has seen
 // and the entry that gave it (a later entry replaces it only when nearer, so
@@ -584,7 +577,7 @@ __attribute__((target("avx512f"))) int32_t NearestAvx512(int32_t red, int32_t gr
   return _mm512_mask_reduce_min_epi32(_mm512_cmpeq_epi32_mask(best, _mm512_set1_epi32(least)), found);
 }
 
-#pragma GCC diagnostic pop
+CPU_AVX512_END
 #endif
 
 int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes) {
@@ -597,14 +590,9 @@ int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count
 
 int32_t QuantLookupSlow(int32_t cell) {
   QuantArea& a = *work;
-  if (!a.VolumesFilled) {
-    const int32_t r = CellRed(cell), g = CellGreen(cell), b = CellBlue(cell);
-    for (int32_t i = 0; i < a.BoxCount; ++i) {
-      const ColourBox& x = a.Boxes[i];
-      if (r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax)
-        return a.Histogram[cell] = a.BoxIndex[i];
-    }
-  }
+  if (!a.VolumesFilled)
+    for (int32_t i = 0; i < a.BoxCount; ++i)
+      if (QuantBoxHolds(a.Boxes[i], cell)) return a.Histogram[cell] = a.BoxIndex[i];
   return QuantLookupOutside(cell);
 }
 

@@ -182,6 +182,11 @@ void QuantFillBox(int32_t box, int32_t index);
 void QuantBoxPalette();
 // QuantFillBox for every box with its palette index; the dithers call it.
 void QuantFillVolumes();
+// Whether the cell lies inside the box's bounds.
+inline bool QuantBoxHolds(const ColourBox& x, int32_t cell) {
+  const int32_t r = cell & 63, g = cell >> 6 & 63, b = cell >> 12;
+  return r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax;
+}
 // Exchanges palette entries 0 and the one nearest to black, and the two
 // indices wherever the cells hold them.
 void QuantBlackFirst();
