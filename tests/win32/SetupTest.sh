@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# The setup program and its uninstaller under Wine, in a fresh prefix of
+# their own: a silent install puts every file and value in place,
+# Spiralux.scr /s from the system folder starts the installed player, a
+# second install into another folder keeps FrameDelay, and a silent
+# uninstall leaves no file, key or entry of ours.
+# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER WORK_DIR REPORT_XML
+# Every check is one test case of a GoogleTest-style XML report, so that
+# scripts/test counts them beside the other suites.
+set -uo pipefail
+setup_exe=$1 saver=$2 player=$3 work=$4 report=$5
+
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k >/dev/null 2>&1' EXIT
+
+cases=() failures=0
+check() {  # name command...
+  local name=$1; shift
+  if "$@"; then
+    cases+=("<testcase name=\"$name\" classname=\"Setup\"/>")
+  else
+    echo "FAILED: $name" >&2
+    cases+=("<testcase name=\"$name\" classname=\"Setup\"><failure message=\"failed\"/></testcase>")
+    failures=$((failures + 1))
+  fi
+}
+write_report() {
+  mkdir -p "$(dirname "$report")"
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo "<testsuites tests=\"${#cases[@]}\" failures=\"$failures\" name=\"setup_tests\">"
+    echo "<testsuite name=\"Setup\" tests=\"${#cases[@]}\" failures=\"$failures\">"
+    printf '%s\n' "${cases[@]}"
+    echo '</testsuite></testsuites>'
+  } >"$report"
+  echo "setup_tests: $(( ${#cases[@]} - failures )) passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}
+
+# Runs a Windows program and waits until every process of the prefix has
+# ended (the uninstaller goes on in a copy of itself after its first process).
+run() {
+  timeout 300 wine "$@" >/dev/null 2>&1
+  local rc=$?
+  timeout 300 wineserver -w
+  return $rc
+}
+# reg.exe of the prefix; VIEW is 32 or 64. Prints the data of one value, or
+# fails when the key or value is missing.
+reg_value() {  # view key value
+  wine reg query "$2" /v "$3" /reg:"$1" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$3 *REG_[A-Z_]* *//p" | grep .
+}
+reg_key_missing() {  # view key
+  ! wine reg query "$2" /reg:"$1" >/dev/null 2>&1
+}
+same_file() { cmp -s "$1" "$2"; }
+equals() { [ "$1" = "$2" ] || { echo "  '$1' != '$2'" >&2; false; }; }
+no_file() { [ ! -e "$1" ] || { echo "  still there: $1" >&2; false; }; }
+
+rm -rf "$work"
+mkdir -p "$work"
+timeout 300 wineboot -i >/dev/null 2>&1
+timeout 300 wineserver -w
+
+drive=$WINEPREFIX/drive_c
+# A 64-bit prefix, as on 64-bit Windows: the 32-bit system folder is
+# SysWOW64, the 32-bit programs' folder Program Files (x86), and the 32-bit
+# registry view is not the 64-bit one.
+if [ -d "$drive/windows/syswow64" ]; then
+  sys_unix=$drive/windows/syswow64 sys_win='C:\windows\syswow64'
+  pf_unix="$drive/Program Files (x86)" pf_win='C:\Program Files (x86)'
+  wide=1
+else
+  sys_unix=$drive/windows/system32 sys_win='C:\windows\system32'
+  pf_unix="$drive/Program Files" pf_win='C:\Program Files'
+  wide=0
+fi
+settings='HKLM\Software\Spiralux\1.0'
+arp='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Spiralux'
+folder_win="$pf_win\\Spiralux" folder_unix="$pf_unix/Spiralux"
+
+# 1. A silent install into the default folder.
+check SilentInstallSucceeds run "Z:$setup_exe" /S
+check SaverIsInTheSystemFolder same_file "$saver" "$sys_unix/Spiralux.scr"
+check PlayerIsInProgramFiles same_file "$player" "$folder_unix/SpiraMain.exe"
+check UninstallerIsInProgramFiles test -f "$folder_unix/Uninstall.exe"
+check InstFolderInThe32BitView equals "$(reg_value 32 "$settings" InstFolder)" "$folder_win"
+if [ $wide -eq 1 ]; then
+  check NothingInThe64BitView reg_key_missing 64 'HKLM\Software\Spiralux'
+fi
+check NoFrameDelayWrittenByTheInstaller test -z "$(reg_value 32 "$settings" FrameDelay)"
+arp_ok() {
+  equals "$(reg_value 32 "$arp" DisplayName)" "Spiralux 1.0" &&
+    equals "$(reg_value 32 "$arp" DisplayVersion)" "1.0" &&
+    equals "$(reg_value 32 "$arp" Publisher)" "Spiralux" &&
+    equals "$(reg_value 32 "$arp" DisplayIcon)" "$1\\Uninstall.exe,0" &&
+    equals "$(reg_value 32 "$arp" UninstallString)" "\"$1\\Uninstall.exe\"" &&
+    equals "$(reg_value 32 "$arp" QuietUninstallString)" "\"$1\\Uninstall.exe\" /S" &&
+    [ $(( $(reg_value 32 "$arp" EstimatedSize) )) -gt 0 ]
+}
+check AddRemoveEntryIsComplete arp_ok "$folder_win"
+
+# 2. Saver mode as Windows starts it: the installed player, waited for, in
+# the installation folder.
+log=$work/player.log
+export SPIRALUX_PLAYER_LOG="Z:$log" SPIRALUX_PLAYER_MS=300
+rm -f "$log"
+run "$sys_win\\Spiralux.scr" /s
+started() {
+  local first
+  first=$(head -1 "$log" | tr -d '\r')
+  [[ "$first" == start\|*"$folder_win\\SpiraMain.exe"*\|"$folder_win"* ]] &&
+    [ "$(tail -1 "$log" | tr -d '\r')" = end ] ||
+    { echo "  player log: $(cat "$log" 2>/dev/null)" >&2; false; }
+}
+check SaverModeStartsTheInstalledPlayer started
+unset SPIRALUX_PLAYER_LOG SPIRALUX_PLAYER_MS
+
+# 3. The user's speed, then a second install into another folder (no
+# blanks: /D= takes the rest of the command line, which Wine would quote).
+wine reg add "$settings" /v FrameDelay /t REG_DWORD /d 5 /f /reg:32 >/dev/null 2>&1
+check SecondInstallSucceeds run "Z:$setup_exe" /S '/D=C:\Apps\Spiralux'
+check SecondInstallKeepsFrameDelay equals "$(( $(reg_value 32 "$settings" FrameDelay) ))" 5
+check SecondInstallRecordsTheNewFolder equals "$(reg_value 32 "$settings" InstFolder)" 'C:\Apps\Spiralux'
+check PlayerIsInTheNewFolder same_file "$player" "$drive/Apps/Spiralux/SpiraMain.exe"
+check TheOldFolderIsGone no_file "$folder_unix"
+check AddRemoveEntryFollowsTheFolder arp_ok 'C:\Apps\Spiralux'
+
+# 4. Spiralux as the current screen saver, then a silent uninstall.
+run "$sys_win\\Spiralux.scr" /d
+boot_saver() { sed -n 's/^SCRNSAVE.EXE=//Ip' "$drive/windows/system.ini" | tr -d '\r'; }
+check DefaultModeMadeSpiraluxCurrent test -n "$(boot_saver)"
+check SilentUninstallSucceeds run 'C:\Apps\Spiralux\Uninstall.exe' /S
+check UninstallRemovesTheFiles no_file "$drive/Apps/Spiralux"
+check UninstallRemovesTheSaver no_file "$sys_unix/Spiralux.scr"
+check UninstallRemovesTheSettings reg_key_missing 32 'HKLM\Software\Spiralux'
+check UninstallRemovesTheEntry reg_key_missing 32 "$arp"
+check UninstallClearsTheCurrentSaver test -z "$(boot_saver)"
+# Nothing named for the product anywhere on the drive or in the registry
+# files (written out when the prefix's server ends).
+timeout 60 wineserver -k >/dev/null 2>&1
+timeout 60 wineserver -w
+leftovers() {
+  local found
+  found=$(find "$drive" -iname '*spira*'; grep -il 'spiralux\|spiramain' "$WINEPREFIX"/*.reg)
+  [ -z "$found" ] || { echo "  left behind: $found" >&2; false; }
+}
+check NothingOfOursIsLeft leftovers
+
+write_report
