@@ -4,11 +4,13 @@
 # Spiralux.scr /s from the system folder starts the installed player, a
 # second install into another folder keeps FrameDelay, and a silent
 # uninstall leaves no file, key or entry of ours.
-# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER WORK_DIR REPORT_XML
+# The Display Properties stand-in lists the installed saver by its
+# description and no longer lists it after the uninstall.
+# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS WORK_DIR REPORT_XML
 # Every check is one test case of a GoogleTest-style XML report, so that
 # scripts/test counts them beside the other suites.
 set -uo pipefail
-setup_exe=$1 saver=$2 player=$3 work=$4 report=$5
+setup_exe=$1 saver=$2 player=$3 dispprops=$4 work=$5 report=$6
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1' EXIT
@@ -100,6 +102,8 @@ arp_ok() {
     [ $(( $(reg_value 32 "$arp" EstimatedSize) )) -gt 0 ]
 }
 check AddRemoveEntryIsComplete arp_ok "$folder_win"
+listed() { timeout 120 wine "Z:$dispprops" /list 2>/dev/null | tr -d '\r'; }
+check StandInListsSpiraluxByItsDescription grep -qx 'Spiralux 1.0|Spiralux.scr' <(listed)
 
 # 2. Saver mode as Windows starts it: the installed player, waited for, in
 # the installation folder.
@@ -137,6 +141,7 @@ check UninstallRemovesTheSaver no_file "$sys_unix/Spiralux.scr"
 check UninstallRemovesTheSettings reg_key_missing 32 'HKLM\Software\Spiralux'
 check UninstallRemovesTheEntry reg_key_missing 32 "$arp"
 check UninstallClearsTheCurrentSaver test -z "$(boot_saver)"
+check StandInNoLongerListsSpiralux test -z "$(listed | grep -i spiralux)"
 # Nothing named for the product anywhere on the drive or in the registry
 # files (written out when the prefix's server ends).
 timeout 60 wineserver -k >/dev/null 2>&1
