@@ -5,12 +5,14 @@
 # second install into another folder keeps FrameDelay, and a silent
 # uninstall leaves no file, key or entry of ours.
 # The Display Properties stand-in lists the installed saver by its
-# description and no longer lists it after the uninstall.
-# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS WORK_DIR REPORT_XML
+# description and no longer lists it after the uninstall; driven by real
+# key presses it runs a saver (the test player, which records its command
+# lines) with /p HWND, /c:HWND and /s.
+# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS TESTPLAYER WORK_DIR REPORT_XML
 # Every check is one test case of a GoogleTest-style XML report, so that
 # scripts/test counts them beside the other suites.
 set -uo pipefail
-setup_exe=$1 saver=$2 player=$3 dispprops=$4 work=$5 report=$6
+setup_exe=$1 saver=$2 player=$3 dispprops=$4 testplayer=$5 work=$6 report=$7
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1' EXIT
@@ -39,19 +41,23 @@ write_report() {
   [ "$failures" -eq 0 ]
 }
 
-# Runs a Windows program and waits until every process of the prefix has
-# ended (the uninstaller goes on in a copy of itself after its first process).
-run() {
-  timeout 300 wine "$@" >/dev/null 2>&1
+run() { timeout 300 wine "$@" >/dev/null 2>&1; }
+# The uninstaller goes on in a copy of itself after its first process ends:
+# wait until every process of the prefix has ended.
+run_to_the_end() {
+  run "$@"
   local rc=$?
   timeout 300 wineserver -w
   return $rc
 }
-# reg.exe of the prefix; VIEW is 32 or 64. Prints the data of one value, or
-# fails when the key or value is missing.
+# reg.exe of the prefix in registry view 32 or 64: the values of a key as
+# "name<TAB>data" lines, or nothing when the key is missing.
+reg_values() {  # view key
+  wine reg query "$2" /reg:"$1" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    \([^ ]*\)    REG_[A-Z_]*    \(.*\)$/\1\t\2/p'
+}
 reg_value() {  # view key value
-  wine reg query "$2" /v "$3" /reg:"$1" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^ *$3 *REG_[A-Z_]* *//p" | grep .
+  reg_values "$1" "$2" | sed -n "s/^$3\t//p"
 }
 reg_key_missing() {  # view key
   ! wine reg query "$2" /reg:"$1" >/dev/null 2>&1
@@ -93,13 +99,16 @@ if [ $wide -eq 1 ]; then
 fi
 check NoFrameDelayWrittenByTheInstaller test -z "$(reg_value 32 "$settings" FrameDelay)"
 arp_ok() {
-  equals "$(reg_value 32 "$arp" DisplayName)" "Spiralux 1.0" &&
-    equals "$(reg_value 32 "$arp" DisplayVersion)" "1.0" &&
-    equals "$(reg_value 32 "$arp" Publisher)" "Spiralux" &&
-    equals "$(reg_value 32 "$arp" DisplayIcon)" "$1\\Uninstall.exe,0" &&
-    equals "$(reg_value 32 "$arp" UninstallString)" "\"$1\\Uninstall.exe\"" &&
-    equals "$(reg_value 32 "$arp" QuietUninstallString)" "\"$1\\Uninstall.exe\" /S" &&
-    [ $(( $(reg_value 32 "$arp" EstimatedSize) )) -gt 0 ]
+  local values
+  values=$(reg_values 32 "$arp")
+  value() { sed -n "s/^$1\t//p" <<<"$values"; }
+  equals "$(value DisplayName)" "Spiralux 1.0" &&
+    equals "$(value DisplayVersion)" "1.0" &&
+    equals "$(value Publisher)" "Spiralux" &&
+    equals "$(value DisplayIcon)" "$1\\Uninstall.exe,0" &&
+    equals "$(value UninstallString)" "\"$1\\Uninstall.exe\"" &&
+    equals "$(value QuietUninstallString)" "\"$1\\Uninstall.exe\" /S" &&
+    [ $(( $(value EstimatedSize) )) -gt 0 ]
 }
 check AddRemoveEntryIsComplete arp_ok "$folder_win"
 listed() { timeout 120 wine "Z:$dispprops" /list 2>/dev/null | tr -d '\r'; }
@@ -119,6 +128,49 @@ started() {
     { echo "  player log: $(cat "$log" 2>/dev/null)" >&2; false; }
 }
 check SaverModeStartsTheInstalledPlayer started
+
+# The stand-in as a user drives it: Alt+T (Settings), Alt+V (Preview),
+# Escape (close), with a recording saver chosen.
+cp "$testplayer" "$sys_unix/Recorder.scr"
+rm -f "$log"
+export SPIRALUX_PLAYER_MS=1000
+commands() { sed -n 's/^start|"\{0,1\}[^ "]*Recorder.scr"\{0,1\} *\([^|]*\)|.*/\1/p' "$log" 2>/dev/null | tr -d '\r'; }
+# Waits until the recorded command lines, one per line, match PATTERN.
+wait_commands() {  # pattern
+  local end=$((SECONDS + 60))
+  until commands | tr '\n' ' ' | grep -Eqx "$1"; do
+    [ $SECONDS -ge $end ] && { echo "  recorded: $(commands | tr '\n' ' ')" >&2; return 1; }
+    sleep 0.5
+  done
+}
+wine "Z:$dispprops" Recorder.scr >/dev/null 2>&1 &
+stand_in=$!
+window=""
+for _ in $(seq 120); do
+  window=$(xdotool search --name '^Display Properties$' 2>/dev/null | head -1) && [ -n "$window" ] && break
+  sleep 0.5
+done
+# The key goes to the focused window: focus first, as clicking would.
+press() {
+  for _ in 1 2 3; do timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null && break; sleep 1; done
+  xdotool key --window "$window" "$1"
+}
+check StandInShowsThePreview wait_commands '/p [0-9]+ '
+press alt+t
+check SettingsRunsSlashCThenThePreviewAgain wait_commands '/p [0-9]+ /c:[0-9]+ /p [0-9]+ '
+press alt+v
+check PreviewRunsSlashSThenThePreviewAgain wait_commands '/p [0-9]+ /c:[0-9]+ /p [0-9]+ /s /p [0-9]+ '
+press Escape
+stand_in_ends() {
+  local end=$((SECONDS + 30))
+  while kill -0 "$stand_in" 2>/dev/null; do
+    [ $SECONDS -ge $end ] && { echo "  still running; focus on $(xdotool getwindowfocus), stand-in $window" >&2; return 1; }
+    sleep 0.5
+  done
+}
+check EscapeClosesTheStandIn stand_in_ends
+kill "$stand_in" 2>/dev/null
+rm -f "$sys_unix/Recorder.scr"
 unset SPIRALUX_PLAYER_LOG SPIRALUX_PLAYER_MS
 
 # 3. The user's speed, then a second install into another folder (no
@@ -135,7 +187,7 @@ check AddRemoveEntryFollowsTheFolder arp_ok 'C:\Apps\Spiralux'
 run "$sys_win\\Spiralux.scr" /d
 boot_saver() { sed -n 's/^SCRNSAVE.EXE=//Ip' "$drive/windows/system.ini" | tr -d '\r'; }
 check DefaultModeMadeSpiraluxCurrent test -n "$(boot_saver)"
-check SilentUninstallSucceeds run 'C:\Apps\Spiralux\Uninstall.exe' /S
+check SilentUninstallSucceeds run_to_the_end 'C:\Apps\Spiralux\Uninstall.exe' /S
 check UninstallRemovesTheFiles no_file "$drive/Apps/Spiralux"
 check UninstallRemovesTheSaver no_file "$sys_unix/Spiralux.scr"
 check UninstallRemovesTheSettings reg_key_missing 32 'HKLM\Software\Spiralux'
