@@ -72,6 +72,7 @@ timeout 300 wineboot -i >/dev/null 2>&1
 timeout 300 wineserver -w
 
 drive=$WINEPREFIX/drive_c
+[ -d "$drive/windows" ] || echo "SetupTest: wineboot made no prefix in $WINEPREFIX" >&2
 # A 64-bit prefix, as on 64-bit Windows: the 32-bit system folder is
 # SysWOW64, the 32-bit programs' folder Program Files (x86), and the 32-bit
 # registry view is not the 64-bit one.
