@@ -9,7 +9,7 @@
 ; /S installs silently. Installing again keeps the user's FrameDelay: nothing
 ; here writes it.
 ;
-; Spiralux.scr is a 32-bit program, and this installer is 32-bit on purpose:
+; Spiralux.scr is a 32-bit program, and its installer is 32-bit on purpose:
 ; on 64-bit Windows a 32-bit process sees the 32-bit system folder (SysWOW64)
 ; as $SYSDIR through file-system redirection, which this script never turns
 ; off, and its HKLM writes go to the 32-bit registry view (Wow6432Node), the
@@ -17,11 +17,21 @@
 ; the installer and the uninstaller alike. On 32-bit Windows both are simply
 ; System32 and the one registry view.
 ;
-; makensis -DSAVER_FILE=... -DPLAYER_FILE=... -DICON_FILE=... -DOUT_FILE=...
+; The x86-64 build of the same programs, made only to run the Wine tests
+; where the kernel runs no 32-bit code, gets a 64-bit installer (-DX64) by
+; the same rule: the 64-bit system folder and registry view, the ones its
+; 64-bit programs use.
+;
+; makensis [-DX64] -DSAVER_FILE=... -DPLAYER_FILE=... -DICON_FILE=... -DOUT_FILE=...
 Unicode true
-Target x86-unicode
-!if ${NSIS_PTR_SIZE} != 4
-  !error "the installer of the 32-bit Spiralux.scr must be a 32-bit program"
+!ifdef X64
+  Target amd64-unicode
+  !define REG_VIEW 64
+  !define PROGRAMS_FOLDER "$PROGRAMFILES64"
+!else
+  Target x86-unicode
+  !define REG_VIEW 32
+  !define PROGRAMS_FOLDER "$PROGRAMFILES"
 !endif
 !ifndef SAVER_FILE | PLAYER_FILE | ICON_FILE | OUT_FILE
   !error "define SAVER_FILE, PLAYER_FILE, ICON_FILE and OUT_FILE"
@@ -44,7 +54,7 @@ Target x86-unicode
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT_FILE}"
-InstallDir "$PROGRAMFILES\${PRODUCT}"
+InstallDir "${PROGRAMS_FOLDER}\${PRODUCT}"
 InstallDirRegKey HKLM "${SETTINGS_KEY}" "InstFolder"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
@@ -97,12 +107,12 @@ VIAddVersionKey OriginalFilename "${PRODUCT}-${VERSION}-setup.exe"
 !macroend
 
 Function .onInit
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   !insertmacro RequireAdmin
 FunctionEnd
 
 Function un.onInit
-  SetRegView 32
+  SetRegView ${REG_VIEW}
   !insertmacro RequireAdmin
 FunctionEnd
 

@@ -8,14 +8,20 @@
 # description and no longer lists it after the uninstall; driven by real
 # key presses it runs a saver (the test player, which records its command
 # lines) with /p HWND, /c:HWND and /s.
-# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS TESTPLAYER WORK_DIR REPORT_XML
+# Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS TESTPLAYER WORK_DIR REPORT_XML BITS
+# BITS is 32 for the shipped i686 programs, 64 for the x86-64 build that
+# stands in for them where the kernel runs no 32-bit code.
 # Every check is one test case of a GoogleTest-style XML report, so that
 # scripts/test counts them beside the other suites.
 set -uo pipefail
-setup_exe=$1 saver=$2 player=$3 dispprops=$4 testplayer=$5 work=$6 report=$7
+setup_exe=$1 saver=$2 player=$3 dispprops=$4 testplayer=$5 work=$6 report=$7 bits=$8
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1' EXIT
+# The loader: the wine command picks the 32-bit one whenever it is
+# installed, so the x86-64 programs name the 64-bit one.
+wine=wine
+[ "$bits" = 64 ] && wine=/usr/lib/wine/wine64
 
 cases=() failures=0
 check() {  # name command...
@@ -41,7 +47,7 @@ write_report() {
   [ "$failures" -eq 0 ]
 }
 
-run() { timeout 300 wine "$@" >/dev/null 2>&1; }
+run() { timeout 300 "$wine" "$@" >/dev/null 2>&1; }
 # The uninstaller goes on in a copy of itself after its first process ends:
 # wait until every process of the prefix has ended.
 run_to_the_end() {
@@ -53,14 +59,14 @@ run_to_the_end() {
 # reg.exe of the prefix in registry view 32 or 64: the values of a key as
 # "name<TAB>data" lines, or nothing when the key is missing.
 reg_values() {  # view key
-  wine reg query "$2" /reg:"$1" 2>/dev/null | tr -d '\r' |
+  "$wine" reg query "$2" /reg:"$1" 2>/dev/null | tr -d '\r' |
     sed -n 's/^    \([^ ]*\)    REG_[A-Z_]*    \(.*\)$/\1\t\2/p'
 }
 reg_value() {  # view key value
   reg_values "$1" "$2" | sed -n "s/^$3\t//p"
 }
 reg_key_missing() {  # view key
-  ! wine reg query "$2" /reg:"$1" >/dev/null 2>&1
+  ! "$wine" reg query "$2" /reg:"$1" >/dev/null 2>&1
 }
 same_file() { cmp -s "$1" "$2"; }
 equals() { [ "$1" = "$2" ] || { echo "  '$1' != '$2'" >&2; false; }; }
@@ -68,22 +74,28 @@ no_file() { [ ! -e "$1" ] || { echo "  still there: $1" >&2; false; }; }
 
 rm -rf "$work"
 mkdir -p "$work"
-timeout 300 wineboot -i >/dev/null 2>&1
+timeout 300 "$wine" wineboot -i >/dev/null 2>&1
 timeout 300 wineserver -w
 
 drive=$WINEPREFIX/drive_c
 [ -d "$drive/windows" ] || echo "SetupTest: wineboot made no prefix in $WINEPREFIX" >&2
-# A 64-bit prefix, as on 64-bit Windows: the 32-bit system folder is
-# SysWOW64, the 32-bit programs' folder Program Files (x86), and the 32-bit
-# registry view is not the 64-bit one.
-if [ -d "$drive/windows/syswow64" ]; then
+# Where the programs go: for 32-bit programs in a 64-bit prefix, as on 64-bit
+# Windows, the 32-bit system folder is SysWOW64, their programs folder
+# Program Files (x86), and their registry view the 32-bit one, apart from
+# the 64-bit view; 64-bit programs use System32, Program Files and the
+# 64-bit view.
+if [ "$bits" = 64 ]; then
+  sys_unix=$drive/windows/system32 sys_win='C:\windows\system32'
+  pf_unix="$drive/Program Files" pf_win='C:\Program Files'
+  view=64 other_view=32
+elif [ -d "$drive/windows/syswow64" ]; then
   sys_unix=$drive/windows/syswow64 sys_win='C:\windows\syswow64'
   pf_unix="$drive/Program Files (x86)" pf_win='C:\Program Files (x86)'
-  wide=1
+  view=32 other_view=64
 else
   sys_unix=$drive/windows/system32 sys_win='C:\windows\system32'
   pf_unix="$drive/Program Files" pf_win='C:\Program Files'
-  wide=0
+  view=32 other_view=""
 fi
 settings='HKLM\Software\Spiralux\1.0'
 arp='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Spiralux'
@@ -94,14 +106,14 @@ check SilentInstallSucceeds run "Z:$setup_exe" /S
 check SaverIsInTheSystemFolder same_file "$saver" "$sys_unix/Spiralux.scr"
 check PlayerIsInProgramFiles same_file "$player" "$folder_unix/SpiraMain.exe"
 check UninstallerIsInProgramFiles test -f "$folder_unix/Uninstall.exe"
-check InstFolderInThe32BitView equals "$(reg_value 32 "$settings" InstFolder)" "$folder_win"
-if [ $wide -eq 1 ]; then
-  check NothingInThe64BitView reg_key_missing 64 'HKLM\Software\Spiralux'
+check InstFolderInTheProgramsView equals "$(reg_value $view "$settings" InstFolder)" "$folder_win"
+if [ -n "$other_view" ]; then
+  check NothingInTheOtherView reg_key_missing $other_view 'HKLM\Software\Spiralux'
 fi
-check NoFrameDelayWrittenByTheInstaller test -z "$(reg_value 32 "$settings" FrameDelay)"
+check NoFrameDelayWrittenByTheInstaller test -z "$(reg_value $view "$settings" FrameDelay)"
 arp_ok() {
   local values
-  values=$(reg_values 32 "$arp")
+  values=$(reg_values $view "$arp")
   value() { sed -n "s/^$1\t//p" <<<"$values"; }
   equals "$(value DisplayName)" "Spiralux 1.0" &&
     equals "$(value DisplayVersion)" "1.0" &&
@@ -112,7 +124,7 @@ arp_ok() {
     [ $(( $(value EstimatedSize) )) -gt 0 ]
 }
 check AddRemoveEntryIsComplete arp_ok "$folder_win"
-listed() { timeout 120 wine "Z:$dispprops" /list 2>/dev/null | tr -d '\r'; }
+listed() { timeout 120 "$wine" "Z:$dispprops" /list 2>/dev/null | tr -d '\r'; }
 check StandInListsSpiraluxByItsDescription grep -qx 'Spiralux 1.0|Spiralux.scr' <(listed)
 
 # 2. Saver mode as Windows starts it: the installed player, waited for, in
@@ -144,7 +156,7 @@ wait_commands() {  # pattern
     sleep 0.5
   done
 }
-wine "Z:$dispprops" Recorder.scr >/dev/null 2>&1 &
+"$wine" "Z:$dispprops" Recorder.scr >/dev/null 2>&1 &
 stand_in=$!
 window=""
 for _ in $(seq 120); do
@@ -176,10 +188,10 @@ unset SPIRALUX_PLAYER_LOG SPIRALUX_PLAYER_MS
 
 # 3. The user's speed, then a second install into another folder (no
 # blanks: /D= takes the rest of the command line, which Wine would quote).
-wine reg add "$settings" /v FrameDelay /t REG_DWORD /d 5 /f /reg:32 >/dev/null 2>&1
+"$wine" reg add "$settings" /v FrameDelay /t REG_DWORD /d 5 /f /reg:$view >/dev/null 2>&1
 check SecondInstallSucceeds run "Z:$setup_exe" /S '/D=C:\Apps\Spiralux'
-check SecondInstallKeepsFrameDelay equals "$(( $(reg_value 32 "$settings" FrameDelay) ))" 5
-check SecondInstallRecordsTheNewFolder equals "$(reg_value 32 "$settings" InstFolder)" 'C:\Apps\Spiralux'
+check SecondInstallKeepsFrameDelay equals "$(( $(reg_value $view "$settings" FrameDelay) ))" 5
+check SecondInstallRecordsTheNewFolder equals "$(reg_value $view "$settings" InstFolder)" 'C:\Apps\Spiralux'
 check PlayerIsInTheNewFolder same_file "$player" "$drive/Apps/Spiralux/SpiraMain.exe"
 check TheOldFolderIsGone no_file "$folder_unix"
 check AddRemoveEntryFollowsTheFolder arp_ok 'C:\Apps\Spiralux'
@@ -191,8 +203,8 @@ check DefaultModeMadeSpiraluxCurrent test -n "$(boot_saver)"
 check SilentUninstallSucceeds run_to_the_end 'C:\Apps\Spiralux\Uninstall.exe' /S
 check UninstallRemovesTheFiles no_file "$drive/Apps/Spiralux"
 check UninstallRemovesTheSaver no_file "$sys_unix/Spiralux.scr"
-check UninstallRemovesTheSettings reg_key_missing 32 'HKLM\Software\Spiralux'
-check UninstallRemovesTheEntry reg_key_missing 32 "$arp"
+check UninstallRemovesTheSettings reg_key_missing $view 'HKLM\Software\Spiralux'
+check UninstallRemovesTheEntry reg_key_missing $view "$arp"
 check UninstallClearsTheCurrentSaver test -z "$(boot_saver)"
 check StandInNoLongerListsSpiralux test -z "$(listed | grep -i spiralux)"
 # Nothing named for the product anywhere on the drive or in the registry
