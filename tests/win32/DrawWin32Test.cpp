@@ -18,7 +18,7 @@
 #include "image/Load.h"
 #include "image/Scale.h"
 #include "runtime/Errors.h"
-#include "saver/SSaver.h"
+#include "saver/SSaverWin32.h"
 #include "saver/SpiraRunWin32.h"
 
 using namespace wintest;
