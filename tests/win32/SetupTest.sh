@@ -183,6 +183,33 @@ stand_in_ends() {
 }
 check EscapeClosesTheStandIn stand_in_ends
 kill "$stand_in" 2>/dev/null
+
+# In-process mode: Spiralux's preview painted by the stand-in's own process
+# reaches the screen. The stand-in alone shows about a hundred colours (its
+# frame, icon and text); the scaled picture brings thousands.
+"$wine" "Z:$dispprops" /inproc Spiralux.scr >/dev/null 2>&1 &
+stand_in=$!
+window=""
+for _ in $(seq 120); do
+  window=$(xdotool search --name '^Display Properties$' 2>/dev/null | head -1) && [ -n "$window" ] && break
+  sleep 0.5
+done
+colours_on_screen() {
+  [ -n "$window" ] || return 1
+  xwd -id "$window" -silent | convert xwd:- -format '%k' info: 2>/dev/null
+}
+shows_the_picture() {
+  local end=$((SECONDS + 60)) n=0
+  until [ "${n:-0}" -ge 1000 ]; do
+    [ $SECONDS -ge $end ] && { echo "  $n colours in the stand-in" >&2; return 1; }
+    sleep 1
+    n=$(colours_on_screen)
+  done
+}
+check InProcessPreviewReachesTheScreen shows_the_picture
+press Escape
+check EscapeClosesTheInProcessStandIn stand_in_ends
+kill "$stand_in" 2>/dev/null
 rm -f "$sys_unix/Recorder.scr"
 unset SPIRALUX_PLAYER_LOG SPIRALUX_PLAYER_MS
 

@@ -5,8 +5,15 @@
 // for) and a Preview button (/s, waited for). Its window is titled "Display
 // Properties", the owner a saver's settings dialog looks for.
 //
-//   dispprops [/list] [NAME.scr]
+// Under Wine 8 the pixels of a child window that another process owns never
+// reach the screen. With /inproc the miniature shows Spiralux's preview run
+// inside this process instead: the saver's own preview window, loop and
+// paint handler, linked in, on a second thread (the buttons still start the
+// chosen saver).
+//
+//   dispprops [/list] [/inproc] [NAME.scr]
 //     /list     prints "description|file" per saver and ends
+//     /inproc   Spiralux's preview painted in this process
 //     NAME.scr  the saver chosen at start (default Spiralux.scr, else the first)
 #include <windows.h>
 
@@ -16,6 +23,8 @@
 #include <vector>
 
 #include "platform/Launch.h"
+#include "saver/SSaverWin32.h"
+#include "saver/SpiraRunWin32.h"
 
 namespace {
 
@@ -32,6 +41,8 @@ enum : int { IdList = 100, IdSettings, IdPreview };
 HWND mainWindow, miniature, saverList;
 std::vector<SaverEntry> savers;
 PROCESS_INFORMATION previewProcess;
+bool inProcess = false;
+HANDLE previewThread;
 
 std::string SystemFolder() {
   char folder[MAX_PATH] = "";
@@ -103,6 +114,11 @@ HWND CreateMiniature() {
 void StopPreview() {
   DestroyWindow(miniature);
   miniature = CreateMiniature();
+  if (previewThread) {
+    WaitForSingleObject(previewThread, 5000);
+    CloseHandle(previewThread);
+    previewThread = nullptr;
+  }
   if (!previewProcess.hProcess) return;
   if (WaitForSingleObject(previewProcess.hProcess, 5000) == WAIT_TIMEOUT)
     TerminateProcess(previewProcess.hProcess, 1);
@@ -114,7 +130,21 @@ int SelectedSaver() {
   return index == CB_ERR ? -1 : int(index);
 }
 
+// The preview loop of Spiralux on its own thread, its window a child of the
+// miniature; it ends when the miniature is destroyed.
+DWORD WINAPI InProcessPreview(void* parent) {
+  Qssaver saver;
+  saver.Window = static_cast<HWND>(parent);
+  saver.OnPaint = PaintPreview;
+  SaverPreview(&saver);
+  return 0;
+}
+
 void StartPreview() {
+  if (inProcess) {
+    previewThread = CreateThread(nullptr, 0, InProcessPreview, miniature, 0, nullptr);
+    return;
+  }
   int index = SelectedSaver();
   if (index < 0) return;
   char params[32];
@@ -236,6 +266,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   for (int i = 1; i < __argc; ++i) {
     if (lstrcmpiA(__argv[i], "/list") == 0)
       list = true;
+    else if (lstrcmpiA(__argv[i], "/inproc") == 0)
+      inProcess = true;
     else
       chosen = __argv[i];
   }
@@ -283,6 +315,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     if (WaitForSingleObject(previewProcess.hProcess, 5000) == WAIT_TIMEOUT)
       TerminateProcess(previewProcess.hProcess, 1);
     CloseProcess(previewProcess);
+  }
+  if (previewThread) {
+    WaitForSingleObject(previewThread, 5000);
+    CloseHandle(previewThread);
   }
   return 0;
 }
