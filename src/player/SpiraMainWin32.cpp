@@ -5,10 +5,10 @@
 // once.
 #include <windows.h>
 
-#include "platform/Instance.h"
+#include "platform/InstanceWin32.h"
 #include "player/PlayerWin32.h"
 #include "runtime/Errors.h"
-#include "saver/Common1.h"
+#include "saver/Common1Win32.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
-// playerprobe: what the Wine tests of the player ask Windows, printed one
-// fact a line, and the WM_CLOSE they send it.
+// playerprobe: what the Wine tests of the player ask Windows about its
+// window, printed one fact a line, and the WM_CLOSE they send it.
 //   playerprobe window    the player window's rectangle, styles and the
 //                         virtual screen ("none" when there is no window)
-//   playerprobe palette   the display's system palette, then the palette the
-//                         player builds for it, one "r g b" a line each
 //   playerprobe close     posts WM_CLOSE to the player window
 #include <windows.h>
 
@@ -32,23 +30,6 @@ int Window() {
   return 0;
 }
 
-int Palette() {
-  HDC dc = GetDC(nullptr);
-  int32_t size = GetDeviceCaps(dc, SIZEPALETTE);
-  int32_t free = size - GetDeviceCaps(dc, NUMRESERVED);
-  std::printf("system %d\n", size);
-  PALETTEENTRY entries[256];
-  UINT got = size > 0 ? GetSystemPaletteEntries(dc, 0, size > 256 ? 256 : size, entries) : 0;
-  for (UINT i = 0; i < got; ++i) std::printf("%d %d %d\n", entries[i].peRed, entries[i].peGreen, entries[i].peBlue);
-  ReleaseDC(nullptr, dc);
-  SpiralPalette own;
-  SpiralBuildPalette(own, free < 2 ? 2 : free > 256 ? 256 : free);
-  std::printf("player %d\n", own.Count);
-  for (int32_t i = 0; i < own.Count; ++i)
-    std::printf("%d %d %d\n", own.Colours[i].Red, own.Colours[i].Green, own.Colours[i].Blue);
-  return 0;
-}
-
 int Close() {
   HWND w = FindWindowA(PlayerClass, PlayerTitle);
   return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
@@ -59,7 +40,6 @@ int Close() {
 int main(int argc, char** argv) {
   const char* what = argc > 1 ? argv[1] : "";
   int rc = std::strcmp(what, "window") == 0 ? Window()
-           : std::strcmp(what, "palette") == 0 ? Palette()
            : std::strcmp(what, "close") == 0 ? Close()
                                              : 2;
   std::fflush(stdout);
