@@ -55,8 +55,6 @@ uint16_t Fixed(double v, double one) {
   return uint16_t(f < 0 ? 0 : f > 65535 ? 65535 : f);
 }
 
-int32_t Byte(double v) { return int32_t(SpiralByte(v)); }
-
 }  // namespace
 
 SpiralPlacement SpiralScreenPlacement(int32_t width, int32_t height) {
@@ -101,7 +99,11 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     scene.RingRadius.resize(size_t(rings));
     scene.RingReach.resize(size_t(rings));
     for (auto& core : scene.RingCore) core.resize(size_t(rings));
-    scene.Entries.resize(size_t(rings) * SpiralPhases);
+    for (auto& plane : scene.Rest) plane.resize(size_t(rings) * SpiralPhases);
+    scene.Amber.resize(size_t(rings) * SpiralPhases);
+    scene.Gold.resize(size_t(rings) * SpiralPhases);
+    scene.RingInks.resize(size_t(rings) * 6);
+    scene.Table8.resize(size_t(rings) * SpiralPhases);
     scene.Table.resize(size_t(rings) * SpiralPhases);
     SpiralInks rest = SpiralDesignInks, amber{}, gold{};
     rest.Amber = rest.Gold = SpiralColour{0, 0, 0};
@@ -110,15 +112,18 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     for (int32_t ring = 0; ring < rings; ++ring) {
       SpiralPoint p = {RingMiddle(ring, fine) / scale, 0, 0};
       scene.RingRadius[size_t(ring)] = p.R;
-      SpiralEntry* row = &scene.Entries[size_t(ring) * SpiralPhases];
+      const size_t row = size_t(ring) * SpiralPhases;
       // The weights depend on the phase through its cosine only.
       for (int32_t j = 0; j <= SpiralPhases / 2; ++j) {
         SpiralMixes m = SpiralMixesAt(p, 2 * Pi * j / SpiralPhases, 0, 0, 0);
         SpiralColour c = SpiralCompose(m, rest);
-        SpiralEntry e = {{Fixed(c.B, 255 * 256), Fixed(c.G, 255 * 256), Fixed(c.R, 255 * 256)},
-                         Fixed(SpiralCompose(m, amber).R, 32768), Fixed(SpiralCompose(m, gold).R, 32768)};
-        row[j] = e;
-        row[(SpiralPhases - j) & PhaseMask] = e;
+        const uint16_t e[5] = {Fixed(c.B, 255 * 256), Fixed(c.G, 255 * 256), Fixed(c.R, 255 * 256),
+                               Fixed(SpiralCompose(m, amber).R, 65535), Fixed(SpiralCompose(m, gold).R, 65535)};
+        for (size_t at : {row + size_t(j), row + size_t((SpiralPhases - j) & PhaseMask)}) {
+          for (int32_t ch = 0; ch < 3; ++ch) scene.Rest[ch][at] = e[ch];
+          scene.Amber[at] = e[3];
+          scene.Gold[at] = e[4];
+        }
         if (j == 0) {
           // At the crest the arms' weight is their reach; the core ink as
           // the rim's shading leaves it is what a spark turns to.
@@ -154,25 +159,46 @@ void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, Spir
   gold = Blend(SpiralDesignInks.Gold, Rose, 0.6 * g);
 }
 
+namespace {
+
+// Entries first .. first + count - 1 of the planes into out: the fixed part
+// and the two inks' parts (weight x ink x 256 / 65536, a multiply-high) add
+// up without overflow, and the rounding shift makes the byte.
+void FillRun(const SpiralScene& scene, size_t first, int32_t count, const uint8_t* inks, uint32_t* out) {
+  const uint16_t* __restrict b0 = &scene.Rest[0][first];
+  const uint16_t* __restrict g0 = &scene.Rest[1][first];
+  const uint16_t* __restrict r0 = &scene.Rest[2][first];
+  const uint16_t* __restrict wa = &scene.Amber[first];
+  const uint16_t* __restrict wg = &scene.Gold[first];
+  const uint32_t ab = uint32_t(inks[0]) << 8, ag = uint32_t(inks[1]) << 8, ar = uint32_t(inks[2]) << 8;
+  const uint32_t gb = uint32_t(inks[3]) << 8, gg = uint32_t(inks[4]) << 8, gr = uint32_t(inks[5]) << 8;
+  for (int32_t i = 0; i < count; ++i) {
+    uint32_t b = (b0[i] + (wa[i] * ab >> 16) + (wg[i] * gb >> 16) + 128) >> 8;
+    uint32_t g = (g0[i] + (wa[i] * ag >> 16) + (wg[i] * gg >> 16) + 128) >> 8;
+    uint32_t r = (r0[i] + (wa[i] * ar >> 16) + (wg[i] * gr >> 16) + 128) >> 8;
+    out[i] = r << 16 | g << 8 | b;
+  }
+}
+
+}  // namespace
+
 void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment) {
+  const int32_t shift = moment.Shift & PhaseMask;
   for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
     SpiralColour a, g;
     SpiralRingInks(scene, ring, moment.Seconds, a, g);
-    const int32_t ab = Byte(a.B), ag = Byte(a.G), ar = Byte(a.R);
-    const int32_t gb = Byte(g.B), gg = Byte(g.G), gr = Byte(g.R);
-    const SpiralEntry* row = &scene.Entries[size_t(ring) * SpiralPhases];
-    uint32_t* out = &scene.Table[size_t(ring) * SpiralPhases];
-    // Entry j of the frame is entry j - shift of the design.
-    for (int32_t j = 0; j < SpiralPhases; ++j) {
-      const SpiralEntry& e = row[(j - moment.Shift) & PhaseMask];
-      int32_t b = (e.Rest[0] + ((e.Amber * ab + e.Gold * gb) >> 7) + 128) >> 8;
-      int32_t gn = (e.Rest[1] + ((e.Amber * ag + e.Gold * gg) >> 7) + 128) >> 8;
-      int32_t r = (e.Rest[2] + ((e.Amber * ar + e.Gold * gr) >> 7) + 128) >> 8;
-      b = b > 255 ? 255 : b;
-      gn = gn > 255 ? 255 : gn;
-      r = r > 255 ? 255 : r;
-      out[j] = uint32_t(r) << 16 | uint32_t(gn) << 8 | uint32_t(b);
+    uint8_t* inks = &scene.RingInks[size_t(ring) * 6];
+    const SpiralColour* both[2] = {&a, &g};
+    for (int32_t k = 0; k < 2; ++k) {
+      inks[3 * k] = SpiralByte(both[k]->B);
+      inks[3 * k + 1] = SpiralByte(both[k]->G);
+      inks[3 * k + 2] = SpiralByte(both[k]->R);
     }
+    // Entry j of the frame is entry j - shift of the design: two runs.
+    const size_t row = size_t(ring) * SpiralPhases;
+    uint32_t* out = &scene.Table[row];
+    FillRun(scene, row + size_t(SpiralPhases - shift), shift, inks, out);
+    FillRun(scene, row, SpiralPhases - shift, inks, out + shift);
   }
 }
 
@@ -220,7 +246,6 @@ void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seco
   // The table's colours become palette indices: one lookup per entry, none
   // per pixel.
   const uint32_t* table = scene.Table.data();
-  scene.Table8.resize(scene.Table.size());
   uint8_t* table8 = scene.Table8.data();
   for (size_t i = 0, n = scene.Table.size(); i < n; ++i) table8[i] = SpiralIndexOf(palette, table[i]);
   const uint32_t* cell = scene.Cells.data();

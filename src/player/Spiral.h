@@ -38,12 +38,6 @@ constexpr int32_t SpiralMaxSide = 16384;
 // real time, and a frame always moves it on by the same step.
 constexpr double SpiralSecondsPerFrame = 0.017;
 
-struct SpiralEntry {
-  uint16_t Rest[3];   // blue, green, red of the fixed part, 8.8 fixed point
-  uint16_t Amber;     // weights of the two cycling inks, 1.0 = 32768
-  uint16_t Gold;
-};
-
 struct SpiralSpark {
   int32_t Pixel;      // offset in the frame
   int32_t Cell;       // its cell (ring and phase)
@@ -57,7 +51,10 @@ struct SpiralScene {
   int32_t RingCount = 0;
   std::vector<double> RingRadius;       // each ring's radius in half-heights
   std::vector<uint32_t> Cells;          // per pixel: ring * SpiralPhases + phase
-  std::vector<SpiralEntry> Entries;     // per cell
+  // Per cell, in planes: the fixed part's blue, green and red in 8.8 fixed
+  // point, and the weights of the two cycling inks (1.0 = 65535). A colour
+  // is a blend, so the three parts add up to at most 255.
+  std::vector<uint16_t> Rest[3], Amber, Gold;
   std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
   std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
   std::vector<SpiralSpark> Sparks;
@@ -65,6 +62,7 @@ struct SpiralScene {
   // The table of the frame being drawn: per cell the colour as 0x00RRGGBB.
   std::vector<uint32_t> Table;
   std::vector<uint8_t> Table8;          // the same as palette indices
+  std::vector<uint8_t> RingInks;        // per ring of the frame: amber, then gold, blue green red
 };
 
 // Monitored. Sets the scene up for a frame of width x height pixels with the
