@@ -58,8 +58,8 @@ TEST(Spiral, TheFirstFrameIsTheDesignOfTheBuiltInPicture) {
           total += d;
         }
       }
-    EXPECT_LE(worst, 12) << w << "x" << h;
-    EXPECT_LT(total / (3.0 * w * h), 0.6) << w << "x" << h;
+    EXPECT_LE(worst, 3) << w << "x" << h;
+    EXPECT_LT(total / (3.0 * w * h), 0.3) << w << "x" << h;
   }
 }
 
