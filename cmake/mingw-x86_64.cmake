@@ -1,5 +1,7 @@
-# Cross build for 64-bit Windows with the posix-thread mingw-w64 compilers
-# (GoogleTest needs std::mutex, which the win32 thread model lacks).
+# Cross build for 64-bit Windows with the posix-thread mingw-w64 compilers.
+# The shipped programs are the i686 ones; this build runs the same Wine suites
+# on a machine whose kernel runs no 32-bit code (Wine cannot start a 32-bit
+# program there), and stands in for them in the benchmarks on such a machine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
