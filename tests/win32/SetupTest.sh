@@ -7,7 +7,8 @@
 # The Display Properties stand-in lists the installed saver by its
 # description and no longer lists it after the uninstall; driven by real
 # key presses it runs a saver (the test player, which records its command
-# lines) with /p HWND, /c:HWND and /s.
+# lines) with /p HWND, /c:HWND and /s, and with /inproc paints Spiralux's
+# preview in its own process.
 # Usage: SetupTest.sh SETUP_EXE SAVER PLAYER DISPPROPS TESTPLAYER WORK_DIR REPORT_XML BITS
 # BITS is 32 for the shipped i686 programs, 64 for the x86-64 build that
 # stands in for them where the kernel runs no 32-bit code.
@@ -127,21 +128,40 @@ check AddRemoveEntryIsComplete arp_ok "$folder_win"
 listed() { timeout 120 "$wine" "Z:$dispprops" /list 2>/dev/null | tr -d '\r'; }
 check StandInListsSpiraluxByItsDescription grep -qx 'Spiralux 1.0|Spiralux.scr' <(listed)
 
-# 2. Saver mode as Windows starts it: the installed player, waited for, in
-# the installation folder.
-log=$work/player.log
-export SPIRALUX_PLAYER_LOG="Z:$log" SPIRALUX_PLAYER_MS=300
-rm -f "$log"
-run "$sys_win\\Spiralux.scr" /s
-started() {
-  local first
-  first=$(head -1 "$log" | tr -d '\r')
-  [[ "$first" == start\|*"$folder_win\\SpiraMain.exe"*\|"$folder_win"* ]] &&
-    [ "$(tail -1 "$log" | tr -d '\r')" = end ] ||
-    { echo "  player log: $(cat "$log" 2>/dev/null)" >&2; false; }
+# 2. Saver mode as Windows starts it, from the system folder: the installed
+# player's window appears, a key ends it, and Spiralux.scr, which waits for
+# the player, ends with it.
+"$wine" "$sys_win\\Spiralux.scr" /s >/dev/null 2>&1 &
+scr=$!
+player_window=""
+for _ in $(seq 120); do
+  player_window=$(xdotool search --name '^Spiralux$' 2>/dev/null | head -1) && [ -n "$player_window" ] && break
+  sleep 0.5
+done
+# Wine names a program's Unix process after its Windows path.
+installed_player_runs() {
+  [ -n "$player_window" ] || { echo "  no player window" >&2; return 1; }
+  local pid
+  pid=$(xdotool getwindowpid "$player_window") &&
+    tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qiF "$folder_win\\SpiraMain.exe" ||
+    { echo "  player process: $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)" >&2; false; }
 }
-check SaverModeStartsTheInstalledPlayer started
+check SaverModeStartsTheInstalledPlayer installed_player_runs
+# The key goes to the focused window: focus first, as clicking would.
+press_in() {  # window key
+  for _ in 1 2 3; do timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && break; sleep 1; done
+  xdotool key --window "$1" "$2"
+}
+ends_within() {  # pid seconds
+  local end=$((SECONDS + $2))
+  while kill -0 "$1" 2>/dev/null; do [ $SECONDS -ge $end ] && return 1; sleep 0.5; done
+}
+[ -n "$player_window" ] && press_in "$player_window" space
+check AKeyEndsThePlayerAndTheSaver ends_within "$scr" 30
+kill "$scr" 2>/dev/null
 
+log=$work/player.log
+export SPIRALUX_PLAYER_LOG="Z:$log"
 # The stand-in as a user drives it: Alt+T (Settings), Alt+V (Preview),
 # Escape (close), with a recording saver chosen.
 cp "$testplayer" "$sys_unix/Recorder.scr"
@@ -163,11 +183,7 @@ for _ in $(seq 120); do
   window=$(xdotool search --name '^Display Properties$' 2>/dev/null | head -1) && [ -n "$window" ] && break
   sleep 0.5
 done
-# The key goes to the focused window: focus first, as clicking would.
-press() {
-  for _ in 1 2 3; do timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null && break; sleep 1; done
-  xdotool key --window "$window" "$1"
-}
+press() { press_in "$window" "$1"; }
 check StandInShowsThePreview wait_commands '/p [0-9]+ '
 press alt+t
 check SettingsRunsSlashCThenThePreviewAgain wait_commands '/p [0-9]+ /c:[0-9]+ /p [0-9]+ '
@@ -175,11 +191,8 @@ press alt+v
 check PreviewRunsSlashSThenThePreviewAgain wait_commands '/p [0-9]+ /c:[0-9]+ /p [0-9]+ /s /p [0-9]+ '
 press Escape
 stand_in_ends() {
-  local end=$((SECONDS + 30))
-  while kill -0 "$stand_in" 2>/dev/null; do
-    [ $SECONDS -ge $end ] && { echo "  still running; focus on $(xdotool getwindowfocus), stand-in $window" >&2; return 1; }
-    sleep 0.5
-  done
+  ends_within "$stand_in" 30 ||
+    { echo "  still running; focus on $(xdotool getwindowfocus), stand-in $window" >&2; false; }
 }
 check EscapeClosesTheStandIn stand_in_ends
 kill "$stand_in" 2>/dev/null
