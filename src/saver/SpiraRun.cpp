@@ -13,6 +13,7 @@
 #include "runtime/Errors.h"
 #include "saver/Common1.h"
 #include "saver/SSaver.h"
+#include "saver/wConfigWin32.h"
 
 // Saver mode: the player from the installation folder, waited for; a
 // missing folder is the one error the user is shown.
@@ -31,6 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   MediaStartup();
   if (Qssaver* saver = SaverCreate(GetCommandLineA())) {
     SaverSetOnSaver(saver, StartPlayer);
+    SaverSetOnConfigure(saver, ShowConfig);
     SaverSetOnDefault(saver, MakeDefault);
     SaverRun(saver);
     SaverFree(saver);
