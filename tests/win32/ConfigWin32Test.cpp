@@ -16,6 +16,11 @@
 
 using namespace wintest;
 
+// For the failure messages of the layout checks.
+static std::ostream& operator<<(std::ostream& os, const UiRect& r) {
+  return os << "(" << r.Left << ", " << r.Top << ", " << r.Width << " x " << r.Height << ")";
+}
+
 namespace {
 
 constexpr DWORD Soon = 20000;  // generous bound under a loaded Wine
@@ -47,10 +52,6 @@ UiRect RectInParent(HWND window) {
   GetWindowRect(window, &r);
   MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-std::ostream& operator<<(std::ostream& os, const UiRect& r) {
-  return os << "(" << r.Left << ", " << r.Top << ", " << r.Width << " x " << r.Height << ")";
 }
 
 struct FormSearch {
@@ -579,7 +580,9 @@ TEST_F(ConfigDialog, TheLinkOpensTheHomePageAndTheDialogStaysOpen) {
     EXPECT_TRUE(ClickAt(CentreOf(d.label)));
     EXPECT_TRUE(log.WaitForLines(1, Soon)) << "the handler did not start";
     std::vector<std::string> lines = log.Lines();
-    if (!lines.empty()) EXPECT_NE(lines[0].find("http://www.spiralux.com/"), std::string::npos) << lines[0];
+    if (!lines.empty()) {
+      EXPECT_NE(lines[0].find("http://www.spiralux.com/"), std::string::npos) << lines[0];
+    }
     EXPECT_TRUE(scr.Running()) << "the dialog stays open";
     EXPECT_TRUE(IsWindow(d.form));
     ASSERT_TRUE(Keys(d, {"Escape"}));
