@@ -1,8 +1,8 @@
 // wConfig: the configuration dialog, Win32 side.
 #include "saver/wConfigWin32.h"
 
-#include "platform/Launch.h"
-#include "saver/Common1.h"
+#include "platform/LaunchWin32.h"
+#include "saver/Common1Win32.h"
 #include "saver/wConfig.h"
 
 TfrmConfig* frmConfig = nullptr;

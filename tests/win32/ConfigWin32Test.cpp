@@ -159,8 +159,6 @@ bool ClickAt(POINT p) {
   return Xdo({"mousemove", "--sync", std::to_string(p.x), std::to_string(p.y), "click", "1"});
 }
 
-class ConfigDialog : public SettingsTest {};
-
 // A rectangle that the trackbar of another process writes, by message, into
 // memory of its own process; on the screen.
 RECT BarRect(const Process& scr, HWND bar, UINT message) {
@@ -201,31 +199,52 @@ std::string RealFaceOf(HWND window) {
          ", " + std::to_string(metrics.tmHeight) + " pixels high";
 }
 
-// Sets the display's pixels per inch for the programs started afterwards;
+// A value under HKEY_CURRENT_USER set for the programs started afterwards;
 // the value before comes back at the end of the scope.
-class DisplayDpi {
+class UserSetting {
  public:
-  explicit DisplayDpi(DWORD dpi) {
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key_, nullptr);
-    DWORD size = sizeof saved_;
-    had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&saved_),
-                            &size) == ERROR_SUCCESS;
-    RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+  UserSetting(const char* path, const char* name, DWORD type, const void* data, DWORD size)
+      : name_(name) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                    nullptr);
+    DWORD savedSize = sizeof saved_;
+    had_ = RegQueryValueExA(key_, name, nullptr, &savedType_, saved_, &savedSize) == ERROR_SUCCESS;
+    savedSize_ = savedSize;
+    RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
   }
-  ~DisplayDpi() {
+  ~UserSetting() {
     if (had_)
-      RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved_),
-                     sizeof saved_);
+      RegSetValueExA(key_, name_.c_str(), 0, savedType_, saved_, savedSize_);
     else
-      RegDeleteValueA(key_, "LogPixels");
+      RegDeleteValueA(key_, name_.c_str());
     RegCloseKey(key_);
   }
 
  private:
   HKEY key_ = nullptr;
-  DWORD saved_ = 0;
+  std::string name_;
+  BYTE saved_[256] = {};
+  DWORD savedType_ = 0, savedSize_ = 0;
   bool had_ = false;
+};
+
+// The display's pixels per inch for the programs started afterwards.
+class DisplayDpi : public UserSetting {
+ public:
+  explicit DisplayDpi(DWORD dpi)
+      : UserSetting("Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi) {}
+};
+
+// Without a window manager Wine draws the caption and frame (the close box
+// among them) only for windows that it is told are not managed.
+class UnmanagedWindows : public UserSetting {
+ public:
+  UnmanagedWindows() : UserSetting("Software\\Wine\\X11 Driver", "Managed", REG_SZ, "N", 2) {}
+};
+
+class ConfigDialog : public SettingsTest {
+ private:
+  UnmanagedWindows unmanaged_;
 };
 
 }  // namespace
