@@ -6,10 +6,10 @@
 #include <immintrin.h>
 #endif
 
-#include "image/Convert.h"
+#include "image/PixelFormats.h"
 #include "image/Cpu.h"
 #include "image/DitherMatrix.h"
-#include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -18,7 +18,7 @@ inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2,
 
 inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
-// The byte copy of the cells (Quantize.h: CellIndex), -1 becoming 255.
+// The byte copy of the cells (QuantizeInternal.h: CellIndex), -1 becoming 255.
 void FillCellIndex(QuantArea& a) {
   for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
 }

@@ -1,6 +1,6 @@
 // The palette optimiser: counting, box splitting, palette building and the
-// nearest-colour search. See Quantize.h for the design.
-#include "image/Quantize.h"
+// nearest-colour search. See Quantize.h and QuantizeInternal.h for the design.
+#include "image/QuantizeInternal.h"
 
 #include <algorithm>
 #include <cmath>

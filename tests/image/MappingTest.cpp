@@ -4,7 +4,7 @@
 #include "ImageFixture.h"
 #include "image/DitherMatrix.h"
 #include "image/Mapping.h"
-#include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "ImageFixture.h"
-#include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
 
 namespace {
 
