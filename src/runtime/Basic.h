@@ -55,9 +55,9 @@ void MemSwapAt(void* a, void* b);
 // Allocates a new block of the adjusted size (size x 1.05 rounded half to
 // even, then up to a multiple of 4) for p, or resizes the block p already
 // owns, keeping its contents. Returns 0 or a code above; p is unchanged on
-// failure except for code 6 (table full), where the new block stays in p
-// untracked. The code goes to MonSetError(5, code): inside a monitored
-// section a failure raises EMon.
+// failure. With the table full (code 6) no block is obtained at all, so a
+// failing caller has nothing to release. The code goes to
+// MonSetError(5, code): inside a monitored section a failure raises EMon.
 template <class T>
 int32_t MemAlloc(T*& p, int32_t size, int32_t tag = 0, const std::string& name = "") {
   return MemAllocAt(&p, size, tag, name);
@@ -93,6 +93,10 @@ void MemSwap(T*& a, T*& b) {
 
 int32_t MemCount();
 int32_t MemPeak();
+// Whether MemAlloc accepts a request of size bytes (1 .. 2045222518: the
+// sizes whose adjusted size fits 32 bits). Callers compute a size in 64 bits
+// and ask this before anything is allocated.
+bool MemSizeAccepted(int64_t size);
 
 // Frees the entries at positions mark and above, newest first, by their own
 // Block fields; the owner variables keep their old addresses.

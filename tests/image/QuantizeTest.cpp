@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "ImageFixture.h"
 #include "image/QuantizeInternal.h"
@@ -344,17 +345,53 @@ TEST_F(Quant, LookupSearchesAnEmptyCellOnceAndKeepsTheAnswer) {
   QuantRelease();
 }
 
+// Every pixel's cell holds an index of the palette built: in an exact
+// palette the entry of its own colour, else the entry of the box that
+// holds it. Cells no pixel has hold nothing yet (-1) or an index.
 TEST_F(Quant, PalettesOfRandomImagesHoldTheirColours) {
   std::mt19937 rng(5);
-  for (int round = 0; round < 6; ++round) {
-    Image img(int32_t(rng() % 40 + 1), int32_t(rng() % 40 + 1), round % 2 ? 16 : 24);
+  for (int round = 0; round < 8; ++round) {
+    const int32_t bits = round % 2 ? 16 : 24;
+    Image img(int32_t(rng() % 40 + 1), int32_t(rng() % 40 + 1), bits);
     img.Fill(rng);
+    // Every fourth round copies a few pixels over the rest: an exact palette.
+    if (round % 4 == 2)
+      for (int32_t i = 0; i < img.Width * img.Height; ++i)
+        std::memcpy(img.Pixels + i * img.BytesPerPixel, img.Pixels + (i % 5) * img.BytesPerPixel, size_t(img.BytesPerPixel));
     Counted(img);
     QuantBuild(256);
     QuantArea& a = *QuantWorkArea();
-    int32_t used = a.BoxCount > 0 ? a.BoxCount : a.ColourCount;
-    EXPECT_LE(used, 256);
-    for (int32_t c = 0; c < QuantCells; ++c) EXPECT_LT(a.Histogram[c], used);
+    const bool exact = a.BoxCount == 0;
+    const int32_t used = exact ? a.ColourCount : a.BoxCount;
+    ASSERT_GE(used, 1);
+    ASSERT_LE(used, 256);
+    if (round % 4 == 2) EXPECT_TRUE(exact) << round;
+    for (int32_t i = 0; i < img.Width * img.Height; ++i) {
+      int32_t cell;
+      if (bits == 24) {
+        const uint8_t* p = img.Pixels + 3 * i;
+        cell = QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2);
+      } else {
+        const uint32_t w = img.Word(i);
+        cell = QuantCell(int32_t(w >> 11) * 2, int32_t(w >> 5 & 63), int32_t(w & 31) * 2);
+      }
+      const int32_t k = a.Histogram[cell];
+      ASSERT_GE(k, 0) << "pixel " << i << " of round " << round;
+      ASSERT_LT(k, used);
+      if (exact) {
+        const PaletteEntry& e = a.QuantPalette[k];
+        EXPECT_EQ(QuantCell(e.Red >> 2, e.Green >> 2, e.Blue >> 2), cell);
+      } else {
+        int32_t box = 0;
+        while (box < a.BoxCount && a.BoxIndex[box] != k) ++box;
+        ASSERT_LT(box, a.BoxCount);
+        EXPECT_TRUE(QuantBoxHolds(a.Boxes[box], cell)) << cell;
+      }
+    }
+    for (int32_t c = 0; c < QuantCells; ++c) {
+      ASSERT_GE(a.Histogram[c], -1);
+      ASSERT_LT(a.Histogram[c], used);
+    }
     QuantRelease();
   }
 }

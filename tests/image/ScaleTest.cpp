@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ImageFixture.h"
 #include "LoadTestSupport.h"
 #include "ScaleTestReference.h"
 #include "assets/BuiltInPicture.h"
@@ -232,4 +233,43 @@ TEST(ScaleBuiltIn, ThePreviewPictureScalesInItsOwnRecord) {
   EXPECT_EQ(MemCount(), before);
   EXPECT_EQ(std::vector<uint8_t>(image.Pixels, image.Pixels + 152 * 112 * 3), ref::Scale(pixels, 160, 120, 3, 152, 112));
   ImgFree(image);
+}
+
+// With the table of tracked blocks filled to its last entries, a scale
+// either works or fails with the table's error; either way it leaves behind
+// no block and no pointer to a released one (the leak sanitizer watches the
+// untracked ones), and the source still holds its pixels. In place and into
+// a fresh record, at 24 bits and at 16 (which works on a converted copy).
+TEST(ScaleLimits, AFullTableFailsCleanly) {
+  for (int32_t bits : {24, 16})
+    for (bool inPlace : {false, true})
+      for (int32_t free = 0; free <= 4; ++free) {
+        ImageBuffer src, dst;
+        ImgInit(src);
+        ImgInit(dst);
+        Fill(src, 40, 30, bits, RandomBytes(40 * 30 * 3, 5));
+        const std::vector<uint8_t> pixels(src.Pixels, src.Pixels + src.Size);
+        ErrorPair error{};
+        {
+          FullTable table(free);
+          const int32_t before = MemCount();
+          error = ErrorOf([&] { ImgScale(src, inPlace ? src : dst, 20, 60); });
+          if (error.Category != 0) {
+            EXPECT_EQ(error, (ErrorPair{5, MemTableFull})) << bits << " bits, free " << free;
+            EXPECT_EQ(MemCount(), before);
+            ASSERT_TRUE(src.Pixels && MemTest(src.Pixels));
+            // In place, a 16-bit source may be left at the work depth.
+            if (!inPlace || src.BitsPerPixel == bits)
+              EXPECT_EQ(std::vector<uint8_t>(src.Pixels, src.Pixels + src.Size), pixels) << bits << " bits";
+            else
+              EXPECT_EQ(src.BitsPerPixel, 24);
+            EXPECT_EQ(dst.Pixels, nullptr);
+          }
+        }
+        if (error.Category == 0) {
+          EXPECT_EQ((inPlace ? src : dst).Width, 20);
+        }
+        ImgFree(src);
+        ImgFree(dst);
+      }
 }
