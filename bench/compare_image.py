@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Side by side: the image core against Pillow on the same pictures, in one run.
 
-Usage: compare_image.py BENCH_BUILD_DIR   (scripts/bench passes build/bench)
+Usage: compare_image.py BENCH_BUILD_DIR RESULTS_JSON
+  (scripts/bench passes build/bench and the results that side_by_side.py
+  wrote in the same run)
 
 ImageBench --picture writes each benchmark picture (bench/Picture.h) as a PPM,
 which Pillow loads; Pillow's operations are timed here (best of several runs),
-ours are the Google Benchmark figures of the same program run now (median of
-five repetitions). A ratio above 1 means that ours is faster. Peers:
+ours are the medians in RESULTS_JSON, native and i686 under Wine. A ratio is
+the peer's time over ours (above 1 means that ours is faster), for each of
+our builds. Peers:
   quantize, method 0     Pillow quantize(256, FASTOCTREE) and (256, MEDIANCUT)
   quantize, method 2     Pillow quantize(palette=..., dither=FLOYDSTEINBERG), the
                          remap alone (ours includes building the palette)
@@ -14,9 +17,10 @@ five repetitions). A ratio above 1 means that ours is faster. Peers:
                          palette already built (BM_MapDiffuse)
   24 to 32, 24 to 8 grey convert("RGBA"), convert("L")
   16 to 24, 8 to 24      frombytes(... "raw", "BGR;16"), P convert("RGB")
-  every converter        memcpy of as many bytes as the larger side (BM_CopyBytes)
+  every converter        memcpy of as many bytes as the larger side (BM_CopyBytes),
+                         in the same build as ours (the peer column shows the
+                         native one)
 """
-import json
 import os
 import subprocess
 import sys
@@ -24,6 +28,8 @@ import tempfile
 import time
 
 from PIL import Image, ImageMath
+
+import side_by_side
 
 SIZES = [(160, 120), (640, 480), (1920, 1080)]
 
@@ -42,18 +48,6 @@ def best_time(fn, budget=0.4, least=3):
     return min(times)
 
 
-def ours(bench):
-    """Seconds per iteration of every ImageBench benchmark, by name: the
-    median of five repetitions, since the machine is shared."""
-    out = subprocess.run(
-        [bench, "--benchmark_format=json", "--benchmark_min_time=0.1", "--benchmark_repetitions=5",
-         "--benchmark_report_aggregates_only=true"],
-        check=True, capture_output=True, text=True).stdout
-    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-    return {b["run_name"]: b["real_time"] * scale[b["time_unit"]] for b in json.loads(out)["benchmarks"]
-            if b.get("aggregate_name") == "median"}
-
-
 def to16(im):
     """The picture as 5-6-5 words, blue low, as Pillow's BGR;16 reads them."""
     r, g, b = im.split()
@@ -63,8 +57,14 @@ def to16(im):
 
 
 def main():
-    bench = os.path.join(sys.argv[1] if len(sys.argv) > 1 else "build/bench", "bench", "ImageBench")
-    ms = ours(bench)
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    bench = os.path.join(sys.argv[1], "bench", "ImageBench")
+    results = side_by_side.load(sys.argv[2])
+
+    def ours(case):
+        return (side_by_side.seconds(results, "native", case), side_by_side.seconds(results, "shipped", case))
+
     rows = []
     with tempfile.TemporaryDirectory() as tmp:
         for w, h in SIZES:
@@ -93,18 +93,32 @@ def main():
                 ("8 to 24 vs P to RGB", "BM_Convert8To24", lambda: indexed.convert("RGB")),
             ]
             for label, name, fn in peers:
-                mine = ms["%s/%d/%d" % (name, w, h)]
+                mine = ours("%s/%d/%d" % (name, w, h))
+                if mine[0] is None:
+                    continue
                 theirs = best_time(fn)
-                rows.append((label, size, mine, theirs, theirs / mine))
-            copies = {3: ms["BM_CopyBytes/%d/%d/3" % (w, h)], 4: ms["BM_CopyBytes/%d/%d/4" % (w, h)]}
+                rows.append((label, size, mine, (theirs, theirs)))
             for name, bpp in [("BM_Convert24To16", 3), ("BM_Convert16To24", 3), ("BM_Convert24To32", 4),
                               ("BM_Convert24To8Grey", 3), ("BM_Convert8To24", 3)]:
-                mine = ms["%s/%d/%d" % (name, w, h)]
-                rows.append((name[3:] + " vs memcpy", size, mine, copies[bpp], copies[bpp] / mine))
+                mine = ours("%s/%d/%d" % (name, w, h))
+                copy = ours("BM_CopyBytes/%d/%d/%d" % (w, h, bpp))
+                if mine[0] is not None and copy[0] is not None:
+                    rows.append((name[3:] + " vs memcpy", size, mine, copy))
             print("picture %s: %d distinct colours" % (size, colours))
-    print("%-28s %-10s %12s %12s %8s" % ("operation", "size", "ours ms", "peer ms", "ratio"))
-    for label, size, mine, theirs, ratio in rows:
-        print("%-28s %-10s %12.3f %12.3f %8.2f" % (label, size, mine * 1e3, theirs * 1e3, ratio))
+    shipped = results["shipped_label"]
+    print("%-28s %-10s %10s %16s %10s %8s %8s" % ("operation", "size", "native ms", shipped + " ms",
+                                                   "peer ms", "ratio", "ratio"))
+    print("%-28s %-10s %10s %16s %10s %8s %8s" % ("", "", "", "", "", "native", "i686"))
+
+    def ms(s):
+        return "%.3f" % (s * 1e3) if s is not None else "-"
+
+    def ratio(peer, mine):
+        return "%.2f" % (peer / mine) if peer is not None and mine is not None else "-"
+
+    for label, size, mine, peer in rows:
+        print("%-28s %-10s %10s %16s %10s %8s %8s" % (label, size, ms(mine[0]), ms(mine[1]), ms(peer[0]),
+                                                       ratio(peer[0], mine[0]), ratio(peer[1], mine[1])))
 
 
 if __name__ == "__main__":

@@ -1,11 +1,11 @@
 """Side by side: ImgScale against Pillow's resize (BOX for reductions,
 BILINEAR for enlargements) and UnpackPixels against zlib's inflate, on the
-same spiral pictures in the same run. Prints each pair and the ratio
-(peer time / our time: above 1 means ours is faster).
+same spiral pictures in the same run. Prints each pair and the ratios
+(peer time / our time: above 1 means ours is faster), for our native build
+and for the i686 build under Wine (the medians that side_by_side.py wrote).
 
-Usage: compare_scale.py BENCH_BUILD_DIR
+Usage: compare_scale.py BENCH_BUILD_DIR RESULTS_JSON
 """
-import json
 import os
 import subprocess
 import sys
@@ -15,7 +15,12 @@ import zlib
 
 from PIL import Image
 
-build = sys.argv[1] if len(sys.argv) > 1 else "build/bench"
+import side_by_side
+
+if len(sys.argv) != 3:
+    sys.exit(__doc__)
+build = sys.argv[1]
+results = side_by_side.load(sys.argv[2])
 generator = os.path.join(build, "assets", "spiral_picture")
 
 SCALES = [  # (source, target), as named in ScaleBench
@@ -28,12 +33,9 @@ SCALES = [  # (source, target), as named in ScaleBench
 ]
 
 
-def ours(program, filter_regex):
-    out = subprocess.run(
-        [os.path.join(build, "bench", program), "--benchmark_format=json",
-         "--benchmark_min_time=0.3", "--benchmark_filter=" + filter_regex],
-        check=True, capture_output=True, text=True).stdout
-    return {b["name"]: b for b in json.loads(out)["benchmarks"]}
+def ours(case):
+    """Median seconds of a case, native and i686 (None where not measured)."""
+    return (side_by_side.seconds(results, "native", case), side_by_side.seconds(results, "shipped", case))
 
 
 def best_seconds(call, min_total=0.3):
@@ -51,30 +53,41 @@ def picture(folder, size):
 
 
 def main():
+    def us(s):
+        return "%.1f" % (s * 1e6) if s is not None else "-"
+
+    def ratio(peer, mine):
+        return "%.2f" % (peer / mine) if mine is not None else "-"
+
+    shipped = results["shipped_label"]
     with tempfile.TemporaryDirectory() as folder:
-        scale = ours("ScaleBench", ".")
-        load = ours("LoadBench", "Unpack")
-        print("%-28s %12s %12s %8s" % ("case", "ours (us)", "peer (us)", "ratio"))
+        print("%-28s %10s %16s %10s %8s %8s" % ("case", "native us", shipped + " us", "peer us",
+                                                "ratio", "ratio"))
+        print("%-28s %10s %16s %10s %8s %8s" % ("", "", "", "", "native", "i686"))
         for src, dst in SCALES:
+            name = "Scale/%dx%d_to_%dx%d" % (src + dst)
+            mine = ours(name)
+            if mine[0] is None:
+                continue
             image = picture(folder, src)
             enlarge = dst[0] >= src[0]
             method = Image.BILINEAR if enlarge else Image.BOX
-            peer = best_seconds(lambda: image.resize(dst, method)) * 1e6
-            name = "Scale/%dx%d_to_%dx%d" % (src + dst)
-            mine = scale[name]["real_time"]  # microseconds (the benchmark's unit)
+            peer = best_seconds(lambda: image.resize(dst, method))
             label = "%s %s" % (name[6:], "BILINEAR" if enlarge else "BOX")
-            print("%-28s %12.1f %12.1f %8.2f" % (label, mine, peer, peer / mine))
+            print("%-28s %10s %16s %10s %8s %8s" % (label, us(mine[0]), us(mine[1]), us(peer),
+                                                    ratio(peer, mine[0]), ratio(peer, mine[1])))
 
+        unpack = ours("Unpack/1920x1080")
+        if unpack[0] is None:
+            return
         raw = picture(folder, (1920, 1080)).tobytes()
         packed = zlib.compress(raw, 6)
         peer = best_seconds(lambda: zlib.decompress(packed))
-        unpack = load["Unpack/1920x1080"]
-        mine_mb = unpack["bytes_per_second"] / 1e6
-        peer_mb = len(raw) / peer / 1e6
-        print("%-28s %12s %12s %8s" % ("1920x1080 unpack", "ours MB/s", "zlib MB/s", "ratio"))
-        print("%-28s %12.0f %12.0f %8.2f" % ("", mine_mb, peer_mb, mine_mb / peer_mb))
-        print("packed size / raw size: ours %.3f, zlib level 6 %.3f"
-              % (unpack["packed_ratio"], len(packed) / len(raw)))
+        print("%-28s %10s %16s %10s %8s %8s" % ("1920x1080 unpack", us(unpack[0]), us(unpack[1]),
+                                                us(peer) + " zlib", ratio(peer, unpack[0]),
+                                                ratio(peer, unpack[1])))
+        packed_ratio = results["native"]["Unpack/1920x1080"]["counters"]["packed_ratio"]
+        print("packed size / raw size: ours %.3f, zlib level 6 %.3f" % (packed_ratio, len(packed) / len(raw)))
 
 
 if __name__ == "__main__":
