@@ -5,7 +5,7 @@
 
 #include "ImageFixture.h"
 #include "LoadTestSupport.h"
-#include "ScaleTestReference.h"
+#include "reference/Scale.h"
 #include "assets/BuiltInPicture.h"
 #include "image/ImageBuffer.h"
 #include "image/Load.h"
