@@ -2,9 +2,7 @@
 #include "image/Mapping.h"
 
 #include <cstring>
-#if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include "image/PixelFormats.h"
 #include "image/Cpu.h"
@@ -103,7 +101,6 @@ void DiffuseTable(int32_t k, int32_t table[513]) {
 
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
 // ---------------------------------------------- AVX-512 loops of the mappings
 //
 // Where the processor has AVX-512 with byte permutes, the nearest mapping and
@@ -165,7 +162,6 @@ MAPPING_AVX512 int32_t MapNearestAvx512(const uint8_t* src, int32_t count, uint8
 }
 
 CPU_AVX512_END
-#endif
 
 // The nearest mapping of count pixels, each read as a word but the last,
 // which is read byte by byte so that no load passes the end of the block.
@@ -194,13 +190,11 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     const bool bytes = count > QuantCells;
     if (bytes) FillCellIndex(a);
     int32_t done = 0;
-#if defined(__i386__) || defined(__x86_64__)
     if (CpuHasAvx512Vbmi()) {
       const uint8_t* cube = bytes ? a.CellIndex : nullptr;
       done = step == 3 ? MapNearestAvx512<3>(src, count, target.Pixels, cube, a.Histogram)
                        : MapNearestAvx512<4>(src, count, target.Pixels, cube, a.Histogram);
     }
-#endif
     const uint8_t* rest = src + size_t(done) * step;
     uint8_t* out = target.Pixels + done;
     auto map = [&](auto cells) {
@@ -240,7 +234,6 @@ uint8_t OrderedPixel(const uint8_t* p, int32_t o, const PaletteEntry* palette, L
   return uint8_t(look(QuantCell(r >> 2, g >> 2, b >> 2)));
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 CPU_AVX512_BEGIN
 
 // The palette indices of sixteen cells from the dithers' byte copy. A lane
@@ -295,7 +288,6 @@ MAPPING_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, in
 }
 
 CPU_AVX512_END
-#endif
 
 }  // namespace
 
@@ -314,11 +306,9 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
       const uint8_t* p = src + size_t(width) * y * step;
       uint8_t* out = target.Pixels + size_t(width) * y;
       int32_t x = 0;
-#if defined(__i386__) || defined(__x86_64__)
       if (vector)
         x = step == 3 ? OrderedRowAvx512<3>(p, end, width, row, palette, look, out)
                       : OrderedRowAvx512<4>(p, end, width, row, palette, look, out);
-#endif
       for (; x < width; ++x) out[x] = OrderedPixel(p + size_t(x) * step, 2 * row[x & 127], a.QuantPalette, look);
     }
   });
@@ -497,7 +487,6 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
   return x;
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 #define DIFFUSE_VECTOR __attribute__((target("sse2")))
 #define DIFFUSE_VECTOR_INLINE __attribute__((target("sse2"), always_inline)) inline
 
@@ -660,7 +649,6 @@ void DiffuseRowsVector(uint8_t* src, int32_t h, uint8_t* out, DiffuseWork& work)
   });
 }
 
-#endif
 
 }  // namespace
 
@@ -671,7 +659,6 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     DitherCells look(a);
     const DiffuseShares shares;
     DiffuseWork work{look, a.QuantPalette, shares, width};
-#if defined(__i386__) || defined(__x86_64__)
     if (CpuHasSse2()) {
       if (step == 3)
         DiffuseRowsVector<3>(src, height, target.Pixels, work);
@@ -679,7 +666,6 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
         DiffuseRowsVector<4>(src, height, target.Pixels, work);
       return;
     }
-#endif
     DiffuseRows(src, height, step, target.Pixels, work,
                 [&](DiffuseRow(&pair)[2], int32_t x) { return DiffuseInteriorPlain(pair, x, work); });
   });

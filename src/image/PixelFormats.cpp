@@ -8,9 +8,7 @@
 #include "image/PixelFormats.h"
 
 #include <cstring>
-#if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include "image/Cpu.h"
 #include "runtime/Errors.h"
@@ -146,7 +144,6 @@ void PaletteToWide(const uint8_t* src, uint8_t* dst, int32_t count, const Palett
 // load or store passes the end of either block: a loop stops while the last
 // 16-byte access still lies inside.
 
-#if defined(__i386__) || defined(__x86_64__)
 #define SIMD_FN __attribute__((target("ssse3"), always_inline)) inline
 #define SIMD_LOOP __attribute__((target("ssse3")))
 
@@ -408,23 +405,6 @@ AVX512_LOOP int32_t Avx512PaletteToWide(const uint8_t* src, uint8_t* dst, int32_
 }
 
 CPU_AVX512_END
-
-#else
-template <int>
-int32_t Avx512PaletteToWide(const uint8_t*, uint8_t*, int32_t, const PaletteEntry*) { return 0; }
-int32_t Avx512_24To32(const uint8_t*, uint8_t*, int32_t) { return 0; }
-template <bool>
-int32_t Avx512Narrow24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-template <bool>
-int32_t Avx512Widen24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-int32_t Avx512Grey24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-int32_t Simd24To32(const uint8_t*, uint8_t*, int32_t) { return 0; }
-template <bool>
-int32_t SimdNarrow24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-template <bool>
-int32_t SimdWiden24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-int32_t SimdGrey24(const uint8_t*, uint8_t*, int32_t) { return 0; }
-#endif
 
 // Runs the widest block loop the processor has, then the plain loop on the
 // rest.

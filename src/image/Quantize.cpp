@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
 #include "image/Cpu.h"
 #include "runtime/Errors.h"
@@ -550,7 +548,6 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
   }
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 CPU_AVX512_BEGIN
 
 // Sixteen entries at a time: each lane keeps the least distance it has seen
@@ -578,13 +575,10 @@ __attribute__((target("avx512f"))) int32_t NearestAvx512(int32_t red, int32_t gr
 }
 
 CPU_AVX512_END
-#endif
 
 int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes) {
   if (count <= 0) return 0;
-#if defined(__i386__) || defined(__x86_64__)
   if (CpuHasAvx512()) return NearestAvx512(red, green, blue, count, planes);
-#endif
   return -1;
 }
 
