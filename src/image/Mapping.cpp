@@ -32,7 +32,7 @@ struct DitherCells {
   const ColourBox* last = nullptr;  // the box of index 255
 
   explicit DitherCells(QuantArea& area) : a(area) {
-    std::memset(a.CellIndex, 255, sizeof a.CellIndex);
+    std::memset(a.CellIndex, 255, QuantCells);
     if (a.BoxCount == 0) {
       for (int32_t i = 0; i < a.ColourCount; ++i) {
         int32_t cell = a.Occupied[i].Cell;
@@ -65,6 +65,7 @@ struct DitherCells {
   int32_t Slow(int32_t cell) {
     int32_t k = a.Histogram[cell];
     if (k < 0) {
+      a.CellsScattered = True32;
       if (last && QuantBoxHolds(*last, cell))
         k = a.Histogram[cell] = 255;
       else

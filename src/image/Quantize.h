@@ -22,7 +22,8 @@
 // memory error of the enclosing section), then sets every cell to -1 and
 // ColourCount and BoxCount to 0.
 void QuantPrepare();
-// Releases the work area (MemFree); the module pointer returns to null.
+// Releases the work area (MemFree); the module pointer returns to null. The
+// large arrays behind it are kept for the next call, their cells cleared.
 void QuantRelease();
 
 // Counts the pixels of source into the histogram, by depth (15, 16, 24, 32:

@@ -52,12 +52,17 @@ struct QuantPlanes {
   int32_t Square[256], Red[256], Green[256], Blue[256];
 };
 
+// The work area: a tracked record for each quantisation, whose large arrays
+// (the cube, the lists, the sums) lie in one block that the optimiser keeps
+// from one call to the next (QuantPrepare): allocating megabytes per call,
+// and clearing the whole cube, cost more than a small picture's work. It is
+// released with the process.
 struct QuantArea {
   // Before the palette is built: -1 for a colour no pixel has, else its pixel
   // count minus 1, saturated at 2147483647. After: the palette index of every
   // counted cell; the others stay -1 until the cell lookup (or, for the
   // cells inside the boxes, QuantFillVolumes) gives them theirs.
-  int32_t Histogram[QuantCells];
+  int32_t* Histogram;  // QuantCells cells
   int32_t ColourCount;             // cells other than -1 after counting
   PaletteEntry QuantPalette[256];  // the palette being built
   int32_t LevelTable[256];         // 4 x mean level -> component: 0 for 0..3, else itself
@@ -81,15 +86,15 @@ struct QuantArea {
   // half a page (2048 bytes modulo 4096) apart: a cut from Occupied to Spare
   // would otherwise store, entry by entry, to addresses that the processor
   // takes for the next loads (they agree in their low 12 bits) and wait.
-  Entry Occupied[QuantCells + 256];
-  Entry Spare[QuantCells];
+  Entry* Occupied;  // QuantCells + 256 entries
+  Entry* Spare;     // QuantCells entries
   int32_t BoxFirst[256];
   int32_t BoxLast[256];
   int32_t BoxList[256];
   // Per box while splitting: its sums (a cut sums the smaller part and takes
   // the larger as the difference) and its greatest variance of an axis that
   // can be cut (-1 when none), which is what QuantPickBox compares.
-  QuantBoxSums Sums[256];
+  QuantBoxSums* Sums;  // 256 boxes
   double BestVariance[256];
   int32_t BestAxis[256];
   // A tournament over BestVariance: node i (1..255) holds the better box of
@@ -112,10 +117,14 @@ struct QuantArea {
   // 16-bit counters for a true-colour picture with more pixels than cells:
   // half the cube's size stays in cache; a counter that wraps adds 65536 to
   // its cell, and the counters are added into the cells at the end.
-  uint16_t Counts16[QuantCells];
+  uint16_t* Counts16;  // QuantCells counters
   // The low bytes of the cells, for the nearest mapping of a picture with
   // more pixels than cells: a quarter of the cube's size stays in cache.
-  uint8_t CellIndex[QuantCells];
+  uint8_t* CellIndex;  // QuantCells bytes
+  // Set by every step that writes a cell other than the counted ones (a
+  // box's volume, a lookup): QuantRelease can then not tell which cells to
+  // clear, and the next QuantPrepare sets them all to -1.
+  Bool32 CellsScattered;
 };
 
 // Runs a step of the optimiser or of a mapping whose errors go to the trace
