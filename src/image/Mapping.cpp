@@ -500,15 +500,13 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
 // push into the row below, per channel and error, the weights 3, 5 and 1 as
 // the bytes of the three pixels below left, below and below right (bytes c,
 // Step + c and 2 Step + c). A channel's vector has no other byte, so the
-// three channels' vectors add up to the whole push. Palette: the entries
-// padded to four bytes, so that an entry's place is its index times four.
+// three channels' vectors add up to the whole push. They depend on nothing
+// but the weights, so they are made once. Palette: the entries padded to
+// four bytes, so that an entry's place is its index times four.
 template <int Step>
-struct VectorTables {
+struct BelowShares {
   alignas(16) int8_t Below[3][513][16];
-  struct Colour {
-    uint8_t Blue, Green, Red, Unused;
-  } Palette[256];
-  VectorTables(const DiffuseShares& t, const PaletteEntry* palette) {
+  explicit BelowShares(const DiffuseShares& t) {
     std::memset(Below, 0, sizeof Below);
     for (int32_t c = 0; c < 3; ++c)
       for (int32_t i = 0; i < 513; ++i) {
@@ -516,6 +514,18 @@ struct VectorTables {
         Below[c][i][Step + c] = t.table[i].Below;
         Below[c][i][2 * Step + c] = t.table[i].BelowRight;
       }
+  }
+};
+
+template <int Step>
+struct VectorTables {
+  const int8_t (*Below)[513][16];
+  struct Colour {
+    uint8_t Blue, Green, Red, Unused;
+  } Palette[256];
+  VectorTables(const DiffuseShares& t, const PaletteEntry* palette) {
+    static const BelowShares<Step> shares(t);
+    Below = shares.Below;
     for (int32_t k = 0; k < 256; ++k) Palette[k] = {palette[k].Blue, palette[k].Green, palette[k].Red, 0};
   }
 };
@@ -650,7 +660,6 @@ void DiffuseRowsVector(uint8_t* src, int32_t h, uint8_t* out, DiffuseWork& work)
   });
 }
 
-
 }  // namespace
 
 void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
@@ -658,7 +667,8 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     DitherCells look(a);
-    const DiffuseShares shares;
+    // The shares depend on nothing but the weights: made once.
+    static const DiffuseShares shares;
     DiffuseWork work{look, a.QuantPalette, shares, width};
     if (CpuHasSse2()) {
       if (step == 3)
