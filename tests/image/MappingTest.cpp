@@ -302,3 +302,34 @@ TEST_P(OrderedLoops, MatchThePlainLoop) {
     QuantRelease();
   }
 }
+
+// The optimiser keeps its cube from call to call and clears only the cells
+// a call counted, or all of them after a call that wrote others: what a
+// call gives must not depend on the calls before it, whatever they wrote.
+TEST_F(Mapping, ResultsDoNotDependOnTheCallsBefore) {
+  std::mt19937 rng(17);
+  Image many(60, 40, 24), few(30, 20, 24), indexed(20, 20, 8);
+  many.Fill(rng);
+  for (int32_t i = 0; i < few.Width * few.Height; ++i) few.SetBgr(i, uint8_t(i % 7 * 36), uint8_t(i % 5 * 60), 200);
+  indexed.Fill(rng);
+  for (PaletteEntry& e : indexed.Palette) e = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
+  auto quantize = [](const ImageBuffer& picture, int32_t method) {
+    Image source, target;
+    ImgCopy(picture, source);
+    ImgQuantize(source, target, method);
+    std::vector<uint8_t> out = target.Data();
+    const uint8_t* palette = &target.Palette[0].Blue;
+    out.insert(out.end(), palette, palette + sizeof target.Palette);
+    return out;
+  };
+  for (const ImageBuffer* picture : {static_cast<const ImageBuffer*>(&many), static_cast<const ImageBuffer*>(&few)})
+    for (int32_t method = 0; method < 3; ++method) {
+      const std::vector<uint8_t> first = quantize(*picture, method);
+      for (const ImageBuffer* before : {static_cast<const ImageBuffer*>(&many), static_cast<const ImageBuffer*>(&few),
+                                        static_cast<const ImageBuffer*>(&indexed)})
+        for (int32_t earlier = 0; earlier < 3; ++earlier) {
+          quantize(*before, earlier);
+          EXPECT_EQ(quantize(*picture, method), first) << "method " << method << " after " << earlier;
+        }
+    }
+}
