@@ -341,7 +341,7 @@ void QuantPrepare() {
     large = static_cast<QuantLargeArrays*>(std::malloc(sizeof(QuantLargeArrays)));
     if (!large) {
       MemFree(work);
-      MonSetError(5, MemAllocFailed);
+      MonSetError(ErrMemAllocFault);
       return;
     }
     large->Clear = false;

@@ -147,7 +147,7 @@ TEST(PackBlock, BadArgumentsCannotCompress) {
 // block) is refused whole, raw or packed, as picture or as previous
 // picture: nothing is read past the block and nothing is left allocated.
 TEST(PackBlock, BlocksShorterThanTheirGeometryCannotCompress) {
-  const ErrorPair cannot{7, ImgCannotCompress};
+  const ErrorPair cannot = ErrImgCannotCompress;
   ImageBuffer image, previous;
   ImgInit(image);
   ImgInit(previous);
