@@ -1,10 +1,9 @@
 // The media-format catalogue: the formats the media library reads, with every
 // extension it recognises, and the formats it writes, sorted by extension.
 // A format has the same identifier in both tables. The tables are constant
-// for the whole run; nothing in the screen saver consults them.
-//
-// Beside the catalogue, the start-up and shut-down of the platform media
-// services (COM and the AVI file library), once per process, in every mode.
+// for the whole run; nothing in the screen saver consults them. The
+// start-up and shut-down of the platform media services are in
+// MediaServicesWin32.h.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +29,3 @@ constexpr int32_t WriteFormatCount = 18;
 
 extern const QffDesc ReadFormats[ReadFormatCount];
 extern const QffDesc WriteFormats[WriteFormatCount];
-
-// Win32 build only. MediaStartup: CoInitialize(NULL), then AVIFileInit; their
-// results are not examined. MediaShutdown: AVIFileExit, then CoUninitialize.
-// Each runs once per process, around the whole run of the program.
-void MediaStartup();
-void MediaShutdown();

@@ -1,9 +1,9 @@
-// Start-up and shut-down of the platform media services, Win32 build.
+// Start-up and shut-down of the platform media services.
+#include "formats/MediaServicesWin32.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <vfw.h>
-
-#include "formats/FormatCatalog.h"
 
 void MediaStartup() {
   CoInitialize(nullptr);

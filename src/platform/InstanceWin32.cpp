@@ -1,7 +1,7 @@
-// The single-instance guard, Win32 build.
+// The single-instance guard.
 #include <windows.h>
 
-#include "platform/Instance.h"
+#include "platform/InstanceWin32.h"
 
 Bool32 InstanceExists(const std::string& name) {
   HANDLE h = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, name.c_str());

@@ -1,10 +1,11 @@
-// Launching, Win32 build.
+// Launching through CreateProcess and ShellExecute.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <vector>
 
 #include "platform/Launch.h"
+#include "platform/LaunchWin32.h"
 
 Bool32 RunProgram(const std::string& file, const std::string& params, const std::string& workDir,
                   Bool32 minimised, Bool32 wait) {

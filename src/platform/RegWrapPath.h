@@ -1,4 +1,4 @@
-// The path rules of the registry accessor (RegWrap.h), kept apart from the
+// The path rules of the registry accessor (RegWrapWin32.h), kept apart from the
 // registry calls: where a path is opened and what the current path becomes.
 #pragma once
 

@@ -1,5 +1,5 @@
-// RegWrap: the registry accessor, Win32 build.
-#include "platform/RegWrap.h"
+// RegWrap: the registry accessor.
+#include "platform/RegWrapWin32.h"
 
 #include <new>
 #include <vector>

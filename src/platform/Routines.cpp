@@ -1,30 +1,17 @@
 // Path, number and message routines that need no window.
 #include "platform/Routines.h"
 
-#include <cxxabi.h>
-
 #include <cctype>
-#include <cfenv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <exception>
 #include <stdexcept>
-#include <typeinfo>
+
+#include "runtime/System.h"
 
 namespace {
 
 std::string moduleCaption;
 
 int32_t Wrap32(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
-
-std::string Demangled(const char* name) {
-  int status = 0;
-  char* plain = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-  std::string text = (status == 0 && plain) ? plain : name;
-  std::free(plain);
-  return text;
-}
 
 }  // namespace
 
@@ -63,26 +50,6 @@ std::string ApplicationTitleOf(const std::string& programPath) {
 
 std::string AppTitle() {
   return moduleCaption.empty() ? ApplicationTitleOf(ProgramFilePath()) : moduleCaption;
-}
-
-std::string ExceptionTextAt(const void* codeAddress) {
-  std::string type = "Exception";
-  if (const std::type_info* t = abi::__cxa_current_exception_type()) type = Demangled(t->name());
-  std::string message;
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    message = e.what();
-  } catch (...) {
-  }
-  ModuleLocation where = ModuleOfAddress(codeAddress);
-  char address[32];
-  std::snprintf(address, sizeof address, "%08X", unsigned(where.Offset));
-  std::string text = "Exception " + type + " in module " + where.FileName + " at " + address + ".\n" +
-                     message;
-  if (message.empty() || message.back() != '.') text += '.';
-  if (text.size() > 1024) text.resize(1024);
-  return text;
 }
 
 std::string ExceptionText() { return ExceptionTextAt(__builtin_return_address(0)); }

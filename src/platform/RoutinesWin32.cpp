@@ -1,24 +1,18 @@
-// Platform facts of the small routines, Win32 build.
+// DirExists and ErrorBox.
 #include <windows.h>
 
 #include "platform/Routines.h"
+#include "platform/RoutinesWin32.h"
 
-ModuleLocation ModuleOfAddress(const void* address) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<LPCSTR>(address), &module))
-    return {"?", uintptr_t(address)};
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(module, path, MAX_PATH);
-  std::string name = path;
-  size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name = name.substr(slash + 1);
-  return {name, uintptr_t(address) - uintptr_t(module)};
+Bool32 DirExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) ? True32 : False32;
 }
 
-std::string ProgramFilePath() {
-  char path[MAX_PATH] = "";
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n < MAX_PATH ? n : 0);
+void ErrorBox(const std::string& text) {
+  HWND previous = GetActiveWindow();
+  // MB_TASKMODAL without an owner disables every top-level window of the
+  // thread while the box is up, and enables them again afterwards.
+  MessageBoxA(nullptr, text.c_str(), AppTitle().c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  if (previous && IsWindow(previous)) SetActiveWindow(previous);
 }

@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/Routines.h"
-#include "runtime/SystemInfo.h"
+#include "runtime/System.h"
 
 namespace {
 

@@ -1,10 +1,13 @@
-// Memory and drive facts and the fatal box, native build.
+// Memory and drive facts, the fatal box, modules and the program path,
+// native build.
+#include <dlfcn.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
+#include <unistd.h>
 
 #include <cstdio>
 
-#include "runtime/SystemInfo.h"
+#include "runtime/System.h"
 
 bool QueryMemory(MemoryStatus& status) {
   struct sysinfo info;
@@ -22,3 +25,18 @@ void QueryDrive(const std::string& path, DriveStatus& status) {
 }
 
 void ShowFatalBox(const std::string& text) { std::fprintf(stderr, "Error: %s\n", text.c_str()); }
+
+ModuleLocation ModuleOfAddress(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || !info.dli_fname) return {"?", uintptr_t(address)};
+  std::string name = info.dli_fname;
+  size_t slash = name.rfind('/');
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  return {name, uintptr_t(address) - uintptr_t(info.dli_fbase)};
+}
+
+std::string ProgramFilePath() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, size_t(n)) : std::string();
+}

@@ -1,7 +1,8 @@
-// Memory and drive facts and the fatal box, Win32 build.
+// Memory and drive facts, the fatal box, modules and the program path,
+// Win32 build.
 #include <windows.h>
 
-#include "runtime/SystemInfo.h"
+#include "runtime/System.h"
 
 bool QueryMemory(MemoryStatus& status) {
   MEMORYSTATUS m{};
@@ -45,4 +46,24 @@ void ShowFatalBox(const std::string& text) {
   HWND owner = GetForegroundWindow();
   if (!owner) owner = GetDesktopWindow();
   MessageBoxA(owner, text.c_str(), "Error", MB_ICONERROR);
+}
+
+ModuleLocation ModuleOfAddress(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCSTR>(address), &module))
+    return {"?", uintptr_t(address)};
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(module, path, MAX_PATH);
+  std::string name = path;
+  size_t slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  return {name, uintptr_t(address) - uintptr_t(module)};
+}
+
+std::string ProgramFilePath() {
+  char path[MAX_PATH] = "";
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, n < MAX_PATH ? n : 0);
 }

@@ -1,10 +1,8 @@
-// Common1: the settings, Win32 build.
-#include "saver/Common1.h"
+// Common1: the settings in the registry.
+#include "saver/Common1Win32.h"
 
-#include "platform/RegWrap.h"
+#include "platform/RegWrapWin32.h"
 #include "platform/Routines.h"
-
-const char* const SettingsKey = "\\Software\\Spiralux\\1.0";
 
 std::string GetInstFolder() {
   return AddBackslash(RegWrapGetString(HKEY_LOCAL_MACHINE, SettingsKey, "InstFolder", ""));

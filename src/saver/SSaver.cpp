@@ -2,6 +2,7 @@
 #include "saver/SSaver.h"
 
 #include "platform/Routines.h"
+#include "runtime/System.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 // Creating the context claims the instance guard; a second copy of the same
 // program file gets no context and ends silently.
 //
-// Calling order: SaverCreate, the setters, SaverRun, SaverFree. The parser,
-// the instance name and the dispatch table are portable; creation, disposal,
-// SaverRun's platform steps and the default registration are Win32 only.
+// Calling order: SaverCreate, the setters, SaverRun, SaverFree. This header
+// is portable: the record, the setters, the parser, the instance name and the
+// dispatch table. Creation, disposal, SaverRun, the preview window and the
+// default registration are Win32 only, in SSaverWin32.h.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,7 @@ struct Qssaver {
   int32_t Width = 0;               // of the preview area
   int32_t Height = 0;
   HDC__* DC = nullptr;             // the device context of the paint in progress
+  void* Guard = nullptr;           // the instance guard, held from SaverCreate to SaverFree
   SaverHandler OnSaver = nullptr;         // mode S
   SaverHandler OnPreviewStart = nullptr;  // once the preview window exists
   SaverHandler OnPaint = nullptr;         // mode P, on every paint of the preview
@@ -37,21 +39,10 @@ struct Qssaver {
   SaverHandler OnDefault = nullptr;       // mode D
 };
 
-// A new context with a copy of commandLine, the instance guard claimed; null
-// when another copy holds the guard or anything fails (nothing is shown). A
-// guard that cannot be created goes unnoticed: the run goes on without one.
-Qssaver* SaverCreate(const std::string& commandLine);
 void SaverSetOnSaver(Qssaver* saver, SaverHandler handler);
 void SaverSetOnPaint(Qssaver* saver, SaverHandler handler);
 void SaverSetOnConfigure(Qssaver* saver, SaverHandler handler);
 void SaverSetOnDefault(Qssaver* saver, SaverHandler handler);
-// Parses the context's command line and calls the mode's handler; returns
-// when it returns. A nested call from inside a handler does nothing; every
-// exception out of a handler is dropped.
-void SaverRun(Qssaver* saver);
-// Releases the instance guard and the context; sets saver to null.
-void SaverFree(Qssaver*& saver);
-
 // The screen-saver switch: the first '/' anywhere (else the first '-'), the
 // letter after it upper-cased (ASCII only), then the first run of digits
 // after the letter as an unsigned 32-bit handle that wraps. No switch, or a
@@ -64,13 +55,15 @@ std::string SaverInstanceNameOf(const std::string& programPath);
 // The guard's name for the running program file.
 std::string SaverInstanceName();
 
-// What SaverRun needs of the system, passed in so that the dispatch table
-// runs anywhere.
+// What SaverRun (SSaverWin32.h) needs of the system, passed in so that the
+// dispatch table runs anywhere.
 struct SaverPlatform {
   HWND__* (*FindConfigOwner)();      // the "Display Properties" window, or null
   void (*RunPreview)(Qssaver* saver);  // the preview window and its loop
 };
-// SaverRun with the given platform steps.
+// Parses the context's command line and calls the mode's handler, with the
+// given platform steps; returns when the handler returns. A nested call from
+// inside a handler does nothing; every exception out of a handler is dropped.
 void SaverDispatch(Qssaver* saver, const SaverPlatform& platform);
 
 // Saver mode: the player's file name, its path in a folder, and the text of
@@ -78,14 +71,3 @@ void SaverDispatch(Qssaver* saver, const SaverPlatform& platform);
 extern const char* const PlayerFileName;
 std::string PlayerPathIn(const std::string& folder);
 std::string MissingFolderText(const std::string& folder);
-
-// Win32 build only. Registers path as the system's screen saver: its short
-// form as SCRNSAVE.EXE of the boot section of system.ini (skipped when the
-// short form cannot be had), then the screen saver switched on.
-void SaverMakeDefault(const std::string& path);
-
-// Win32 build only. Preview mode to its end: registers the preview class,
-// covers Window with a child window, runs the message loop, unregisters the
-// class. Ends at once when Window names no window. An exception out of
-// OnPaint ends the loop and leaves this routine after the loop.
-void SaverPreview(Qssaver* saver);

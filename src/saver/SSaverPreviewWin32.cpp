@@ -1,32 +1,36 @@
 // The preview window: a child window covering the miniature screen that the
 // command line names, painted through the context's OnPaint slot.
-#include <windows.h>
-
 #include <exception>
 
-#include "saver/SSaver.h"
+#include "saver/SSaverWin32.h"
 
 namespace {
 
 const char* const PreviewClass = "SSaver_Preview_Class";
-Qssaver* current = nullptr;
-// An exception out of OnPaint, kept until the loop has ended: it must not
-// travel through DispatchMessageA.
-std::exception_ptr paintFailure;
+// The state of the preview run in progress (one per process: the loop runs
+// on the thread that created the window).
+struct PreviewRun {
+  Qssaver* Saver = nullptr;
+  // An exception out of OnPaint, kept until the loop has ended: it must not
+  // travel through DispatchMessageA.
+  std::exception_ptr PaintFailure;
+};
+PreviewRun run;
 
 void Paint(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  current->DC = dc;
-  if (current->OnPaint) {
+  Qssaver* saver = run.Saver;
+  saver->DC = dc;
+  if (saver->OnPaint) {
     try {
-      current->OnPaint(current);
+      saver->OnPaint(saver);
     } catch (...) {
-      paintFailure = std::current_exception();
+      run.PaintFailure = std::current_exception();
       PostQuitMessage(0);
     }
   } else {
-    RECT all = {0, 0, current->Width, current->Height};
+    RECT all = {0, 0, saver->Width, saver->Height};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   }
   EndPaint(window, &ps);
@@ -39,8 +43,6 @@ LRESULT CALLBACK SaverPreviewProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_DESTROY:
     case WM_CLOSE:  // the parent destroys the window; here the loop only ends
       PostQuitMessage(0);
-      return 0;
-    case WM_QUIT:
       return 0;
     case WM_PAINT:
       Paint(window);
@@ -67,8 +69,8 @@ void SaverPreview(Qssaver* saver) {
   }
   saver->Width = parent.right - parent.left;
   saver->Height = parent.bottom - parent.top;
-  current = saver;
-  paintFailure = nullptr;
+  run.Saver = saver;
+  run.PaintFailure = nullptr;
   saver->PreviewWindow =
       CreateWindowExA(0, PreviewClass, "SSaver_Preview_Window", WS_CHILD | WS_VISIBLE, 0, 0,
                       saver->Width, saver->Height, saver->Window, nullptr, instance, nullptr);
@@ -83,11 +85,11 @@ void SaverPreview(Qssaver* saver) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (paintFailure) {
-    std::exception_ptr failure = paintFailure;
-    paintFailure = nullptr;
+  if (run.PaintFailure) {
+    std::exception_ptr failure = run.PaintFailure;
+    run.PaintFailure = nullptr;
     std::rethrow_exception(failure);
   }
-  if (current->OnPreviewStop) current->OnPreviewStop(current);
+  if (run.Saver->OnPreviewStop) run.Saver->OnPreviewStop(run.Saver);
   UnregisterClassA(PreviewClass, instance);
 }

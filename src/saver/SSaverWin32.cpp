@@ -1,27 +1,29 @@
 // The screen-saver framework's system side: creation with the instance
 // guard, disposal, SaverRun's platform steps, the default registration.
-#include <windows.h>
+#include "saver/SSaverWin32.h"
 
-#include "platform/Instance.h"
-#include "saver/SSaver.h"
+#include <memory>
+
+#include "platform/InstanceWin32.h"
 
 namespace {
-
-InstanceHandle instanceGuard = nullptr;
 
 HWND__* FindDisplayProperties() { return FindWindowA(nullptr, "Display Properties"); }
 
 }  // namespace
 
 Qssaver* SaverCreate(const std::string& commandLine) {
+  InstanceHandle guard = nullptr;
   try {
     std::string name = SaverInstanceName();
     if (InstanceExists(name)) return nullptr;
-    instanceGuard = InstanceCreate(name);
-    Qssaver* saver = new Qssaver{};
+    guard = InstanceCreate(name);
+    std::unique_ptr<Qssaver> saver(new Qssaver{});
     saver->CommandLine = commandLine;
-    return saver;
+    saver->Guard = guard;
+    return saver.release();
   } catch (...) {
+    InstanceClose(guard);
     return nullptr;
   }
 }
@@ -29,8 +31,8 @@ Qssaver* SaverCreate(const std::string& commandLine) {
 void SaverRun(Qssaver* saver) { SaverDispatch(saver, {FindDisplayProperties, SaverPreview}); }
 
 void SaverFree(Qssaver*& saver) {
-  InstanceClose(instanceGuard);
-  instanceGuard = nullptr;
+  if (!saver) return;
+  InstanceClose(saver->Guard);
   delete saver;
   saver = nullptr;
 }

@@ -1,9 +1,7 @@
-// Command lines and working directories for launching, and the path rules of
-// the registry accessor.
+// Command lines and working directories for launching.
 #include <gtest/gtest.h>
 
 #include "platform/Launch.h"
-#include "platform/RegWrapPath.h"
 
 TEST(Launch, QuoteIfSpacesQuotesOnlyUnquotedTextWithBlanks) {
   struct Case { const char* in; const char* out; } cases[] = {
@@ -59,30 +57,4 @@ TEST(Launch, ShowStateIsMinimisedOrShown) {
   EXPECT_EQ(LaunchShowState(True32), 6);
   EXPECT_EQ(LaunchShowState(1), 6);
   EXPECT_EQ(LaunchShowState(False32), 5);
-}
-
-TEST(RegWrapPaths, AbsolutePathsOpenBelowTheRootWhateverIsOpen) {
-  for (bool open : {false, true}) {
-    RegKeyPlan p = RegWrapPlanOpen(open, "Software\\A", "\\Software\\B");
-    EXPECT_FALSE(p.BelowCurrent);
-    EXPECT_EQ(p.SubKey, "Software\\B");
-    EXPECT_EQ(p.NewPath, "Software\\B");
-  }
-}
-
-TEST(RegWrapPaths, RelativePathsOpenBelowTheOpenKey) {
-  RegKeyPlan p = RegWrapPlanOpen(true, "Software\\A", "Sub\\Key");
-  EXPECT_TRUE(p.BelowCurrent);
-  EXPECT_EQ(p.SubKey, "Sub\\Key");
-  EXPECT_EQ(p.NewPath, "Software\\A\\Sub\\Key");
-
-  p = RegWrapPlanOpen(false, "", "Software\\A");
-  EXPECT_FALSE(p.BelowCurrent);
-  EXPECT_EQ(p.NewPath, "Software\\A");
-}
-
-TEST(RegWrapPaths, EmptyPathsKeepTheCurrentPathFreeOfStraySeparators) {
-  EXPECT_EQ(RegWrapPlanOpen(true, "", "Sub").NewPath, "Sub");
-  EXPECT_EQ(RegWrapPlanOpen(true, "Software\\A", "").NewPath, "Software\\A");
-  EXPECT_EQ(RegWrapPlanOpen(true, "Software\\A", "\\").NewPath, "");
 }

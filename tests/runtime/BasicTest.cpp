@@ -148,23 +148,29 @@ TEST_F(Mem, FullTableGivesSixAndLeavesTheBlockUntracked) {
   ASSERT_NE(extra, nullptr);
   EXPECT_FALSE(MemTest(extra));
   std::free(extra);
+  std::vector<char*> owners = blocks;
   MemFreeAbove(base);
   EXPECT_EQ(MemCount(), base);
-  EXPECT_EQ(blocks.back(), blocks.back()) << "owners keep their old addresses";
+  EXPECT_EQ(blocks, owners) << "owners keep their old addresses";
 }
 
-TEST_F(Mem, FreeAboveReleasesNewestFirstAndOnlyFromTheMark) {
+TEST_F(Mem, FreeAboveReleasesFromTheMarkAndLeavesEverythingBelowInPlace) {
   char *a = nullptr, *b = nullptr, *c = nullptr;
-  MemAlloc(a, 4);
-  MemAlloc(b, 4);
-  MemAlloc(c, 4);
-  char* bBlock = b;
+  MemAlloc(a, 4, 0, "a");
+  MemAlloc(b, 4, 0, "b");
+  MemAlloc(c, 4, 0, "c");
+  char *bBlock = b, *cBlock = c;
   MemFreeAbove(MemCount());
-  EXPECT_EQ(MemCount(), base + 3);
+  EXPECT_EQ(MemCount(), base + 3) << "a mark at the count frees nothing";
   MemFreeAbove(base + 1);
-  EXPECT_EQ(MemCount(), base + 1);
-  EXPECT_TRUE(MemTest(a));
-  EXPECT_EQ(b, bBlock) << "the owner variable is not reset";
+  ASSERT_EQ(MemCount(), base + 1);
+  EXPECT_EQ(MemTable[base].Block, static_cast<void*>(a));
+  EXPECT_EQ(MemTable[base].Owner, static_cast<void*>(&a));
+  EXPECT_EQ(MemTable[base].Name, "C:a:0");
+  EXPECT_FALSE(MemTest(b));
+  EXPECT_FALSE(MemTest(c));
+  EXPECT_EQ(b, bBlock) << "the owner variables are not reset";
+  EXPECT_EQ(c, cBlock);
   MemFree(a);
 }
 

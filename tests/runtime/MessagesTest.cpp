@@ -1,6 +1,9 @@
 // The error vocabulary, table by table.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "RuntimeFixture.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -56,6 +59,8 @@ const Message messages[] = {
     {19, 2, "Fatal error in Audio Compression Manager: 2"}, {20, 5, "Fatal error in Win-MM: 5"},
 };
 
+using Captured = RuntimeFixture;
+
 }  // namespace
 
 TEST(Messages, EveryTableAndForm) {
@@ -73,8 +78,15 @@ TEST(Messages, FileMessagesEndWithTheCurrentFileName) {
   SetCurrentFileName(saved);
 }
 
-TEST(Messages, CapturedCategoriesShowTheLastException) {
-  EXPECT_EQ(ErrorText(1, 5), LastExceptText());
-  EXPECT_EQ(ErrorText(2, 1), LastExceptText());
-  EXPECT_EQ(ErrorText(3, ExceptCode), LastExceptText());
+TEST_F(Captured, CategoriesOneToThreeShowTheLastCapturedException) {
+  std::string raised = RaisedBy([] { MonRun([] { throw std::runtime_error("disk on fire"); }); });
+  EXPECT_EQ(raised.rfind("Exception std::runtime_error in module ", 0), 0u) << raised;
+  EXPECT_NE(raised.find(".\ndisk on fire."), std::string::npos) << raised;
+  for (ErrorPair e : {ErrorPair{1, 5}, ErrorPair{2, 1}, ErrorPair{3, ExceptCode}})
+    EXPECT_EQ(ErrorText(e.Category, e.Code), raised) << e.Category << ":" << e.Code;
+
+  // The next capture replaces the text.
+  std::string next = RaisedBy([] { MonRun([] { throw 7; }); });
+  EXPECT_EQ(next.rfind("Exception int in module ", 0), 0u) << next;
+  EXPECT_EQ(ErrorText(3, ExceptCode), next);
 }

@@ -218,10 +218,15 @@ TEST_F(SaverRunTest, HandlerExceptionsAreDroppedAndTheFlagCleared) {
   EXPECT_EQ(Joined(), "throws,default");
 }
 
-TEST_F(SaverRunTest, NoContextIsAccepted) {
-  EXPECT_NO_THROW(SaverDispatch(nullptr, platform));
-  SaverSetOnSaver(nullptr, OnSaver);
-  EXPECT_EQ(Joined(), "");
+TEST_F(SaverRunTest, NoContextAsksNothingAndLeavesTheDispatcherFree) {
+  for (const char* args : {"X.SCR /s", "X.SCR /c", "X.SCR /p 12"}) {
+    calls.clear();
+    SaverDispatch(nullptr, platform);
+    EXPECT_EQ(Joined(), "") << "no platform step without a context";
+    Qssaver s = Context(args);
+    SaverDispatch(&s, platform);
+    EXPECT_NE(Joined(), "") << args << ": the next run still dispatches";
+  }
 }
 
 // ---------------------------------------------------------- saver texts

@@ -1,8 +1,8 @@
 // The instance guard, DirExists and launching on Wine.
 #include "WinTest.h"
-#include "platform/Instance.h"
-#include "platform/Launch.h"
-#include "platform/WinRoutines.h"
+#include "platform/InstanceWin32.h"
+#include "platform/LaunchWin32.h"
+#include "platform/RoutinesWin32.h"
 
 using namespace wintest;
 

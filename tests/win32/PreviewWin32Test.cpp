@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "WinTest.h"
-#include "saver/SSaver.h"
+#include "saver/SSaverWin32.h"
 
 using namespace wintest;
 

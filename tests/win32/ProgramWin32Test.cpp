@@ -2,8 +2,8 @@
 // with the test player, the instance guard across processes, the
 // missing-folder box, default mode, and the modes that end at once.
 #include "WinTest.h"
-#include "platform/Instance.h"
-#include "saver/SSaver.h"
+#include "platform/InstanceWin32.h"
+#include "saver/SSaverWin32.h"
 
 using namespace wintest;
 

@@ -1,10 +1,10 @@
 // dithergen: writes src/image/DitherMatrix.cpp, the 128 x 128 threshold
 // table of the ordered dither.
 //
-// Build and run from the repository root (the output is committed; the
-// program is deterministic, so a run reproduces it byte for byte):
-//   g++ -O2 -std=c++17 -o /tmp/dithergen tools/dithergen/dithergen.cpp
-//   /tmp/dithergen > src/image/DitherMatrix.cpp
+// The host preset builds it; run it from the repository root (the output is
+// committed; the program is deterministic, so a run reproduces it byte for
+// byte):
+//   build/host/tools/dithergen/dithergen > src/image/DitherMatrix.cpp
 //
 // Method: void-and-cluster (Ulichney 1993) on the torus with a Gaussian of
 // sigma 1.5 gives every cell a rank 0..16383; rank r becomes level r / 256,

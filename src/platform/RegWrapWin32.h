@@ -1,4 +1,5 @@
-// RegWrap: the library's way into the Windows registry (Win32 build only).
+// RegWrap: the library's way into the Windows registry (Win32 only,
+// RegWrapWin32.cpp; the path rules are portable, in RegWrapPath.h).
 // An accessor holds one root key and at most one open key with its path below
 // the root. No routine raises or reports an error: every failure becomes a
 // false result, the caller's default, or nothing. Every key is opened or

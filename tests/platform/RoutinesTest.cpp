@@ -5,6 +5,7 @@
 
 #include "platform/Routines.h"
 #include "runtime/Errors.h"
+#include "runtime/System.h"
 
 TEST(Routines, AddBackslashLooksAtTheLastByteOnly) {
   EXPECT_EQ(AddBackslash("C:\\Dir"), "C:\\Dir\\");

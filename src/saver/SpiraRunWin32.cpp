@@ -1,21 +1,19 @@
-// SpiraRun: the program entry of Spiralux.scr and its handlers for saver mode
-// and default mode.
+// SpiraRun: the entry sequence of Spiralux.scr and its handlers for saver
+// mode and default mode.
 //
 // Start-up runs the media services first, then the screen-saver framework;
 // shut-down runs their closing steps in the reverse order, the runtime's
 // last. Every mode ends the program when its handler returns.
-#include <windows.h>
+#include "saver/SpiraRunWin32.h"
 
-#include "formats/FormatCatalog.h"
-#include "platform/Launch.h"
-#include "platform/Routines.h"
-#include "platform/WinRoutines.h"
+#include "formats/MediaServicesWin32.h"
+#include "platform/LaunchWin32.h"
+#include "platform/RoutinesWin32.h"
 #include "runtime/Errors.h"
-#include "saver/Common1.h"
-#include "saver/SSaver.h"
+#include "runtime/System.h"
+#include "saver/Common1Win32.h"
+#include "saver/SSaverWin32.h"
 
-// Saver mode: the player from the installation folder, waited for; a
-// missing folder is the one error the user is shown.
 void StartPlayer(Qssaver*) {
   std::string folder = GetInstFolder();
   if (DirExists(folder))
@@ -24,12 +22,11 @@ void StartPlayer(Qssaver*) {
     ErrorBox(MissingFolderText(folder));
 }
 
-// Default mode: this program file becomes the system's screen saver.
 void MakeDefault(Qssaver*) { SaverMakeDefault(ProgramFilePath()); }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int SpiraRunProgram(const char* commandLine) {
   MediaStartup();
-  if (Qssaver* saver = SaverCreate(GetCommandLineA())) {
+  if (Qssaver* saver = SaverCreate(commandLine)) {
     SaverSetOnSaver(saver, StartPlayer);
     SaverSetOnDefault(saver, MakeDefault);
     SaverRun(saver);

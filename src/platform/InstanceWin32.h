@@ -2,7 +2,7 @@
 // or waited on; only its existence counts. It disappears when its last handle
 // closes, also when the owning process ends or is killed. Testing and
 // creating are two steps: two processes testing at the same moment can both
-// go on. Win32 build only.
+// go on. Win32 only (InstanceWin32.cpp).
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // The small routines that ask the system: whether a folder exists, and the
-// error box. Win32 build only (the others are in Routines.h).
+// error box. Win32 only (RoutinesWin32.cpp); the portable ones are in
+// Routines.h.
 #pragma once
 
 #include <string>

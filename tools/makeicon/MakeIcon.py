@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
-"""Writes Spiralux.ico: a purple and yellow spiral at 16, 32 and 48 pixels,
-32-bit images with alpha. Deterministic; run it from this folder after a
-change and commit the result: python3 MakeIcon.py"""
+"""Writes src/saver/Spiralux.ico, the icon of Spiralux.scr: a purple and
+yellow spiral at 16, 32 and 48 pixels, 32-bit images with alpha.
+Deterministic; run it after a change and commit the result:
+python3 tools/makeicon/MakeIcon.py"""
 import math
+import os
 import struct
+
+ICON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "saver",
+                    "Spiralux.ico")
 
 
 def pixel(x, y, size):
@@ -43,7 +48,7 @@ def main():
         out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     out += b"".join(images)
-    with open("Spiralux.ico", "wb") as f:
+    with open(ICON, "wb") as f:
         f.write(out)
 
 
