@@ -578,7 +578,7 @@ void ImgConvert(ImageBuffer& source, ImageBuffer& target, int32_t bits, int32_t 
       ImgCopy(source, target);
       MonFail();
     }
-    if (!ImgHoldsPixels(source)) MonSetError(7, 2);
+    if (!ImgHoldsPixels(source)) MonSetError(ErrImgInvalidFormat);
     ImageBuffer temp;
     ImgInit(temp);
     ImageBuffer& work = inPlace ? temp : target;

@@ -75,7 +75,7 @@ void ImgCopyPalette(const ImageBuffer& source, ImageBuffer& target) {
 void ImgCopyPixels(const ImageBuffer& source, ImageBuffer& target) {
   MonRun([&] {
     if (&source == &target) return;
-    if (!ImgHoldsPixels(source)) MonSetError(7, 2);
+    if (!ImgHoldsPixels(source)) MonSetError(ErrImgInvalidFormat);
     ImgAlloc(target, source.Width, source.Height, source.BitsPerPixel);
     MoveBytes(source.Pixels, target.Pixels, source.Width * source.Height * source.BytesPerPixel);
   });

@@ -176,10 +176,10 @@ void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, i
     int64_t line = int64_t(width) * bytesPerPixel;
     if (!target || (!stream && streamBytes > 0) || width < 1 || height < 1 || bytesPerPixel < 1 ||
         bytesPerPixel > 4 || line * height > INT32_MAX)
-      MonSetError(7, ImgHeaderInvalid);
+      MonSetError(ErrImgHeaderInvalid);
     if (!Decode(stream, streamBytes < 0 ? 0 : streamBytes, target, line, bytesPerPixel,
                 line * height))
-      MonSetError(7, ImgDataCorrupted);
+      MonSetError(ErrImgDataCorrupted);
   });
 }
 
@@ -187,17 +187,17 @@ void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image) {
   const uint8_t* b = static_cast<const uint8_t*>(block);
   try {
     MonRun([&] {
-      if (!b || length < PictureHeaderBytes) MonSetError(7, ImgHeaderInvalid);
+      if (!b || length < PictureHeaderBytes) MonSetError(ErrImgHeaderInvalid);
       int32_t width = ReadInt32(b), height = ReadInt32(b + 4), bpp = ReadInt32(b + 8);
       bool compressed = ReadInt32(b + 12) != 0;
-      if (width < 1 || height < 1 || bpp < 1 || bpp > 4) MonSetError(7, ImgHeaderInvalid);
+      if (width < 1 || height < 1 || bpp < 1 || bpp > 4) MonSetError(ErrImgHeaderInvalid);
       int64_t count = int64_t(width) * height;  // below 2^62: no overflow before the check
       int64_t size = count > INT32_MAX ? INT64_MAX / 64 : count * bpp;
       int64_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);
       int64_t rest = length - at;
       if (!MemAcceptsSize(size) || rest < 0 || (!compressed && rest < size) ||
           (compressed && size * MostSkipBits > rest * 8 * MostSkipBytes))
-        MonSetError(7, ImgHeaderInvalid);
+        MonSetError(ErrImgHeaderInvalid);
 
       ImgAlloc(image, width, height, 8 * bpp);
       ImgSetGeometry(image, width, height, 8 * bpp);

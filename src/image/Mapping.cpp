@@ -724,8 +724,9 @@ void QuantMap(ImageBuffer& source, ImageBuffer& target, int32_t method) {
 
 void ImgQuantize(ImageBuffer& source, ImageBuffer& target, int32_t method) {
   MonRun([&] {
-    if (&source == &target) MonSetError(7, 6);
-    if (!ImgIsDepth(source.BitsPerPixel) || !ImgHoldsPixels(source)) MonSetError(7, 2);
+    if (&source == &target) MonSetError(ErrImgCannotInitFunction);
+    if (!ImgIsDepth(source.BitsPerPixel) || !ImgHoldsPixels(source))
+      MonSetError(ErrImgInvalidFormat);
     QuantPrepare();
     QuantCount(source);
     QuantBuild(256);

@@ -258,7 +258,7 @@ void PackPixels(const uint8_t* pixels, const uint8_t* previous, int32_t width,
     int64_t bound = end + end / 4 + 8;
     if (!pixels || width < 1 || height < 1 || bytesPerPixel < 1 || bytesPerPixel > 4 ||
         !FitsMemAlloc(bound))
-      MonSetError(7, ImgCannotCompress);
+      MonSetError(ErrImgCannotCompress);
 
     Encoder e;
     e.Pix = pixels;
@@ -297,7 +297,7 @@ void ImgSaveToMemory(const ImageBuffer& image, const ImageBuffer* previous, bool
     if (!ImgHasPixels(image) || bpp < 1 || bpp > 4 ||
         (previous && (previous->Width != image.Width || previous->Height != image.Height ||
                       previous->BytesPerPixel != bpp || !ImgHasPixels(*previous))))
-      MonSetError(7, ImgCannotCompress);
+      MonSetError(ErrImgCannotCompress);
 
     int32_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);
     uint8_t* packed = nullptr;

@@ -15,7 +15,7 @@ void IdentityDepths(OpProfile& p) { OpSetWorkDepth(p, 0, 0); }
 // cannot be described.
 int32_t JobBytes(int64_t width, int64_t height, int64_t bytes) {
   int64_t n = width * height * bytes;
-  if (width < 0 || height < 0 || n > INT32_MAX) MonSetError(7, 6);
+  if (width < 0 || height < 0 || n > INT32_MAX) MonSetError(ErrImgCannotInitFunction);
   return int32_t(n);
 }
 
@@ -80,7 +80,7 @@ int32_t OpWorkDepth(const OpProfile& profile, int32_t depth) {
 
 void OpSetParam(OpProfile& profile, int32_t index, double min, double max, double def) {
   MonRun([&] {
-    if (index < 0 || index >= 16) MonSetError(7, 6);
+    if (index < 0 || index >= 16) MonSetError(ErrImgCannotInitFunction);
     profile.Params[index] = OpParam{min, max, def};
     if (profile.ParamCount < index + 1) profile.ParamCount = index + 1;
     profile.HasParams = True32;
@@ -216,16 +216,16 @@ void OpBegin(const OpProfile& profile, OpJob& job, ImageBuffer* source, ImageBuf
   try {
     MonRun([&] {
       std::memset(&job, 0, sizeof job);
-      if (!target && !profile.InPlaceOK) MonSetError(7, 6);
+      if (!target && !profile.InPlaceOK) MonSetError(ErrImgCannotInitFunction);
       if (!source) return;
       // A profile that may work in place and is given no target works on the
       // source itself.
       if (!target) target = source;
-      if (!ImgHoldsPixels(*source)) MonSetError(7, 2);
+      if (!ImgHoldsPixels(*source)) MonSetError(ErrImgInvalidFormat);
       // A depth outside the five cannot be converted to a work depth.
-      if (!ImgIsDepth(source->BitsPerPixel)) MonSetError(7, 1);
+      if (!ImgIsDepth(source->BitsPerPixel)) MonSetError(ErrImgNotSupported);
       int32_t w = OpWorkDepth(profile, source->BitsPerPixel);
-      if (!ImgIsDepth(w)) MonSetError(7, 6);
+      if (!ImgIsDepth(w)) MonSetError(ErrImgCannotInitFunction);
       // Only a target that holds an image of a known depth is converted (a
       // conversion with nothing to do would mark this section failed).
       bool convertible = ImgIsDepth(target->BitsPerPixel) && ImgHoldsPixels(*target);

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int32_t ScaleOperation = 40;
-constexpr int32_t GeneralCategory = 4, OutOfRange = 1;
 
 inline uint8_t Mean(uint8_t a, uint8_t b) { return uint8_t((a + b) >> 1); }
 
@@ -275,7 +274,7 @@ void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) {
 void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer) {
   uint32_t d = uint32_t(divisor) & 255;
   if (d == 0) {
-    MonSetError(GeneralCategory, OutOfRange);
+    MonSetError(ErrOutOfRange);
     return;
   }
   const uint8_t* words = buffer + offset;
@@ -293,7 +292,7 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
     MonRun([&] {
       if (!InLimits(newWidth) || !InLimits(newHeight) || !InLimits(source.Width) || !InLimits(source.Height) ||
           (newHeight < source.Height && MostMergedLines(source.Height, newHeight) > ScaleMostMerge))
-        MonSetError(GeneralCategory, OutOfRange);
+        MonSetError(ErrOutOfRange);
 
       OpProfile profile;
       OpProfileFor(profile, ScaleOperation);

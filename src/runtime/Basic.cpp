@@ -72,13 +72,13 @@ int64_t AdjustedSize(int32_t size) {
 
 int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::string& name) {
   int64_t adjusted = AdjustedSize(size);
-  if (adjusted < 0) return MemBadSize;
+  if (adjusted < 0) return ErrMemInvalidRequest.Code;
   int32_t pos = MemFindAt(owner, ByBlockAndOwner);
   if (pos == NotFound) {
     void* block = std::malloc(size_t(adjusted));
-    if (!block) return MemAllocFailed;
+    if (!block) return ErrMemAllocFault.Code;
     WriteOwner(owner, block);
-    if (memCount == MemTableSize) return MemTableFull;
+    if (memCount == MemTableSize) return ErrMemFatal.Code;
     MemEntry& e = MemTable[memCount];
     e.Block = block;
     e.Owner = owner;
@@ -89,7 +89,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     return 0;
   }
   void* block = std::realloc(MemTable[pos].Block, size_t(adjusted));
-  if (!block) return MemReallocFailed;
+  if (!block) return ErrMemReallocFault.Code;
   WriteOwner(owner, block);
   MemEntry& e = MemTable[pos];
   e.Block = block;
@@ -115,16 +115,16 @@ int32_t MemFindAt(const void* owner, MemFindMode mode) {
 
 int32_t MemAllocAt(void* owner, int32_t size, int32_t tag, const std::string& name) {
   int32_t result = AllocateOrResize(owner, size, tag, name);
-  MonSetError(5, result);
+  MonSetError(ErrCatMemory, result);
   return result;
 }
 
 void MemFreeAt(void* owner) {
-  MonWarn(0, 0);
+  MonWarn(ErrNone);
   int32_t pos = MemFindAt(owner, ByBlock);
   if (pos == NotFound) return;
-  // The C heap reports no failure on release, so the (5, 4) warning of a
-  // failed release cannot arise here.
+  // The C heap reports no failure on release, so the ErrMemCannotFree
+  // warning of a failed release cannot arise here.
   std::free(MemTable[pos].Block);
   int32_t last = memCount - 1;
   if (pos != last) {
@@ -142,7 +142,7 @@ void MemSwapAt(void* a, void* b) {
   MonRun([&] {
     int32_t i = MemFindAt(a, ByBlock), j = MemFindAt(b, ByBlock);
     if (i == NotFound || j == NotFound) {
-      MonSetError(5, 2);
+      MonSetError(ErrMemManagerFault);
       return;
     }
     std::swap(MemTable[i].Block, MemTable[j].Block);
@@ -217,13 +217,13 @@ int32_t FileFind(int32_t id) {
 int32_t OpenTracked(int32_t& id, const std::string& name, int32_t mode) {
   if (fileCount == FileTableSize) {
     id = NotFound;
-    return FileTableFullCode;
+    return ErrFileFatal.Code;
   }
   std::FILE* f;
   int32_t failure;
   if (HasBits(mode, FileCreate)) {
     f = std::fopen(name.c_str(), "wb");
-    failure = FileCannotCreate;
+    failure = ErrFileCannotCreate.Code;
   } else if (HasBits(mode, FileAppend)) {
     // Appending never creates: the file must already exist.
     f = std::fopen(name.c_str(), "r+b");
@@ -231,10 +231,10 @@ int32_t OpenTracked(int32_t& id, const std::string& name, int32_t mode) {
       std::fclose(f);
       f = nullptr;
     }
-    failure = FileCannotAppend;
+    failure = ErrFileCannotAppend.Code;
   } else {
     f = std::fopen(name.c_str(), "rb");
-    failure = FileCannotOpen;
+    failure = ErrFileCannotOpen.Code;
   }
   if (!f) {
     id = NotFound;
@@ -254,7 +254,7 @@ int32_t OpenTracked(int32_t& id, const std::string& name, int32_t mode) {
 int32_t FileOpenText(int32_t& id, const std::string& name, int32_t mode) {
   SetCurrentFileName(name);
   int32_t result = OpenTracked(id, name, mode);
-  MonSetError(6, result);
+  MonSetError(ErrCatFile, result);
   return result;
 }
 
@@ -264,17 +264,17 @@ int32_t FileWriteLine(int32_t id, const std::string& text) {
   if (pos != NotFound) {
     std::FILE* f = fileTable[pos].Handle;
     if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fputs("\r\n", f) < 0)
-      result = FileCannotWrite;
+      result = ErrFileCannotWrite.Code;
   }
-  MonSetError(6, result);
+  MonSetError(ErrCatFile, result);
   return result;
 }
 
 void FileClose(int32_t id) {
-  MonWarn(0, 0);
+  MonWarn(ErrNone);
   int32_t pos = FileFind(id);
   if (pos == NotFound) return;
-  if (std::fclose(fileTable[pos].Handle) != 0) MonWarn(6, FileCannotClose);
+  if (std::fclose(fileTable[pos].Handle) != 0) MonWarn(ErrFileCannotClose);
   int32_t last = fileCount - 1;
   if (pos != last) {
     fileTable[pos].Id = fileTable[last].Id;

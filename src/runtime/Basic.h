@@ -39,12 +39,6 @@ extern MemEntry MemTable[MemTableSize];
 
 enum MemFindMode { ByBlock, ByBlockAndOwner };
 
-// MemAlloc result codes (category 5).
-constexpr int32_t MemAllocFailed = 1;
-constexpr int32_t MemReallocFailed = 3;
-constexpr int32_t MemBadSize = 5;
-constexpr int32_t MemTableFull = 6;
-
 // The untyped forms: `owner` is the address of a pointer variable of any
 // object type. Callers use the typed templates below.
 int32_t MemAllocAt(void* owner, int32_t size, int32_t tag, const std::string& name);
@@ -54,10 +48,13 @@ void MemSwapAt(void* a, void* b);
 
 // Allocates a new block of the adjusted size (size x 1.05 rounded half to
 // even, then up to a multiple of 4) for p, or resizes the block p already
-// owns, keeping its contents. Returns 0 or a code above; p is unchanged on
-// failure except for code 6 (table full), where the new block stays in p
-// untracked. The code goes to MonSetError(5, code): inside a monitored
-// section a failure raises EMon.
+// owns, keeping its contents. Returns 0 or the code of a memory error of
+// Errors.h: ErrMemInvalidRequest for a size below 1 or too large,
+// ErrMemAllocFault or ErrMemReallocFault when the heap refuses, ErrMemFatal
+// when the table is full. p is unchanged on failure except for a full table,
+// where the new block stays in p untracked. The code goes to
+// MonSetError(ErrCatMemory, code): inside a monitored section a failure
+// raises EMon.
 template <class T>
 int32_t MemAlloc(T*& p, int32_t size, int32_t tag = 0, const std::string& name = "") {
   return MemAllocAt(&p, size, tag, name);
@@ -125,21 +122,17 @@ constexpr int32_t FileTableSize = 64;
 constexpr int32_t FileCreate = 4;
 constexpr int32_t FileAppend = 8;
 
-// FileOpenText / FileWriteLine result codes (category 6).
-constexpr int32_t FileCannotOpen = 1;
-constexpr int32_t FileCannotCreate = 2;
-constexpr int32_t FileCannotWrite = 4;
-constexpr int32_t FileCannotAppend = 7;
-constexpr int32_t FileCannotClose = 8;
-constexpr int32_t FileTableFullCode = 11;
-
 // Opens a tracked text file and stores its id (never reused) in id, or
-// NotFound on failure. Sets CurrentFileName to name. The code goes to
-// MonSetError(6, code).
+// NotFound on failure. Sets CurrentFileName to name. Returns 0 or the code
+// of a file error of Errors.h (ErrFileCannotOpen, ErrFileCannotCreate,
+// ErrFileCannotAppend, ErrFileFatal when the table is full), which goes to
+// MonSetError(ErrCatFile, code).
 int32_t FileOpenText(int32_t& id, const std::string& name, int32_t mode);
-// Writes text and CR LF. An id that is not open writes nothing and gives 0.
+// Writes text and CR LF; 0 or ErrFileCannotWrite's code, which goes to
+// MonSetError(ErrCatFile, code). An id that is not open writes nothing and
+// gives 0.
 int32_t FileWriteLine(int32_t id, const std::string& text);
-// Closes the file; a failed close is only the warning (6, 8). Unknown ids
+// Closes the file; a failed close is only the warning ErrFileCannotClose. Unknown ids
 // are ignored.
 void FileClose(int32_t id);
 int32_t FileCount();

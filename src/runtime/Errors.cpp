@@ -11,8 +11,8 @@ namespace {
 MonFrame frames[MonStackSize + 1];  // frames 1 .. 256; frame 0 is unused
 int32_t monDepth = 0;
 int32_t monExceptCount = 0;
-ErrorPair lastError = {0, 0};
-ErrorPair lastWarning = {0, 0};
+ErrorPair lastError = ErrNone;
+ErrorPair lastWarning = ErrNone;
 bool monPaused = false;
 bool errorsMuted = false;
 
@@ -42,8 +42,8 @@ void MonEnter() {
   f.MemMark = MemCount();
   f.FileMark = FileCount();
   ++monDepth;
-  if (!errorsMuted) lastError = {0, 0};
-  lastWarning = {0, 0};
+  if (!errorsMuted) lastError = ErrNone;
+  lastWarning = ErrNone;
 }
 
 void MonSetError(int32_t category, int32_t code) {
@@ -53,7 +53,7 @@ void MonSetError(int32_t category, int32_t code) {
     lastError = {category, code};
     TraceError('!', category, code);
   } else {
-    lastError = {0, 0};
+    lastError = ErrNone;
   }
   errorsMuted = false;
   MonRaise(category, code);
@@ -85,14 +85,14 @@ void MonCleanup() {
 void MonExcept() {
   if (monPaused) return;
   ++monExceptCount;
-  if (monDepth == 0 || !(lastError == ErrorPair{0, 0}) || Top().Failed) return;
+  if (monDepth == 0 || !(lastError == ErrNone) || Top().Failed) return;
   MonCleanup();
-  lastError = {3, ExceptCode};
+  lastError = ErrExcept;
   lastExceptText = ExceptionTextAt(__builtin_return_address(0));
-  Top().Category = 3;
-  Top().Code = ExceptCode;
+  Top().Category = ErrExcept.Category;
+  Top().Code = ErrExcept.Code;
   Top().Failed = True32;
-  TraceError('!', 3, ExceptCode);
+  TraceError('!', ErrExcept.Category, ErrExcept.Code);
 }
 
 void MonLeave() {
@@ -133,7 +133,7 @@ void MonWarn(int32_t category, int32_t code) {
     TraceError('?', category, code);
     lastWarning = {category, code};
   } else {
-    lastWarning = {0, 0};
+    lastWarning = ErrNone;
   }
 }
 
@@ -167,8 +167,8 @@ const char* const general[] = {"Out of range.", "Not supported.", "Invalid varia
 const char* const memory[] = {"Memory allocation fault.",   "Memory manager fault.",
                               "Memory reallocation fault.", "Memory could not be deallocated.",
                               "Invalid memory request.",    "Fatal memory manager error."};
-// Codes whose message ends with the current file name have a null entry
-// here and are built by FileMessage.
+// The messages of the codes that EndsWithFileName lists are followed by the
+// current file name.
 const char* const files[] = {"Cannot open file: ",
                              "Cannot create file: ",
                              "Cannot read from file.",
@@ -217,6 +217,21 @@ const char* const uni[] = {"UNI protocol fault."};
 const char* const flic[] = {"End of FLIC movie reached."};
 
 #define TABLE(t, other) CodeTable{t, int32_t(sizeof t / sizeof t[0]), other}
+#define LAST_CODE(t, pair) \
+  static_assert(sizeof t / sizeof t[0] == size_t(pair.Code), #t " ends at " #pair)
+
+// Each message array ends at the last code that Errors.h names for it.
+LAST_CODE(general, ErrInvalidVariableType);
+LAST_CODE(memory, ErrMemFatal);
+LAST_CODE(files, ErrFileFatal);
+LAST_CODE(images, ErrImgCannotCreate);
+LAST_CODE(audio, ErrAudioInvalidFormat);
+LAST_CODE(avi, ErrAviAudioStreamInvalid);
+LAST_CODE(movies, ErrMovieCannotCreate);
+LAST_CODE(wav, ErrWavCannotSeek);
+LAST_CODE(hav, ErrHavEnd);
+LAST_CODE(uni, ErrUniProtocol);
+LAST_CODE(flic, ErrFlicEnd);
 
 const CodeTable* TableOf(int32_t category) {
   static const CodeTable tables[] = {
@@ -234,26 +249,31 @@ const CodeTable* TableOf(int32_t category) {
       TABLE(flic, "General \"FLIC\" handling fault."),
   };
   switch (category) {
-    case 4: case 5: case 6: case 7: case 8: case 9:
-      return &tables[category - 4];
-    case 12: case 13: case 14: case 15: case 16: case 17:
-      return &tables[category - 12 + 6];
+    case ErrCatGeneral: case ErrCatMemory: case ErrCatFile:
+    case ErrCatImage: case ErrCatAudio: case ErrCatAvi:
+      return &tables[category - ErrCatGeneral];
+    case ErrCatMovie: case ErrCatWav: case ErrCatMvi:
+    case ErrCatHav: case ErrCatUni: case ErrCatFlic:
+      return &tables[category - ErrCatMovie + 6];
     default:
       return nullptr;
   }
 }
 
+#undef LAST_CODE
 #undef TABLE
 
 bool EndsWithFileName(int32_t category, int32_t code) {
-  return category == 6 && (code == 1 || code == 2 || code == 6 || code == 7);
+  ErrorPair e = {category, code};
+  return e == ErrFileCannotOpen || e == ErrFileCannotCreate || e == ErrFileCannotDelete ||
+         e == ErrFileCannotAppend;
 }
 
 }  // namespace
 
 std::string ErrorText(int32_t category, int32_t code) {
   if (category == 0 || code == 0) return "No errors.";
-  if (category >= 1 && category <= 3) return lastExceptText;
+  if (category >= 1 && category <= ErrCatExcept) return lastExceptText;
   if (const CodeTable* t = TableOf(category)) {
     if (code < 1 || code > t->Count) return t->Other;
     std::string text = t->Messages[code - 1];
@@ -261,10 +281,10 @@ std::string ErrorText(int32_t category, int32_t code) {
     return text;
   }
   switch (category) {
-    case 10: return "AVI subsystem malfunction: " + FormatNumber(code, 0);
-    case 11: return "Video For Windows malfunction: " + FormatNumber(code, 0);
-    case 19: return "Fatal error in Audio Compression Manager: " + FormatNumber(code, 0);
-    case 20: return "Fatal error in Win-MM: " + FormatNumber(code, 0);
+    case ErrCatAviSystem: return "AVI subsystem malfunction: " + FormatNumber(code, 0);
+    case ErrCatVfw: return "Video For Windows malfunction: " + FormatNumber(code, 0);
+    case ErrCatAcm: return "Fatal error in Audio Compression Manager: " + FormatNumber(code, 0);
+    case ErrCatWinMm: return "Fatal error in Win-MM: " + FormatNumber(code, 0);
     default: return "Undefined error: " + FormatNumber(category, 0) + ":" + FormatNumber(code, 0);
   }
 }

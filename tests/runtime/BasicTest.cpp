@@ -26,14 +26,14 @@ TEST_F(Mem, SizesAreScaledRoundedHalfEvenAndPaddedToFour) {
 TEST_F(Mem, InvalidSizesGiveFiveAndLeaveTheVariable) {
   for (int32_t size : {0, -1, 2045222519, INT32_MAX}) {
     char* p = nullptr;
-    EXPECT_EQ(MemAlloc(p, size), MemBadSize) << size;
+    EXPECT_EQ(MemAlloc(p, size), ErrMemInvalidRequest.Code) << size;
     EXPECT_EQ(p, nullptr);
-    EXPECT_EQ(LastError(), (ErrorPair{5, 5}));
+    EXPECT_EQ(LastError(), ErrMemInvalidRequest);
   }
   // The largest valid size: a 32-bit process may well not get 2 GB.
   char* p = nullptr;
   int32_t result = MemAlloc(p, 2045222518);
-  EXPECT_TRUE(result == 0 || result == MemAllocFailed) << result;
+  EXPECT_TRUE(result == 0 || result == ErrMemAllocFault.Code) << result;
   MemFree(p);
 }
 
@@ -144,7 +144,7 @@ TEST_F(Mem, FullTableGivesSixAndLeavesTheBlockUntracked) {
   EXPECT_EQ(MemCount(), MemTableSize);
   EXPECT_EQ(MemPeak(), MemTableSize);
   char* extra = nullptr;
-  EXPECT_EQ(MemAlloc(extra, 1), MemTableFull);
+  EXPECT_EQ(MemAlloc(extra, 1), ErrMemFatal.Code);
   ASSERT_NE(extra, nullptr);
   EXPECT_FALSE(MemTest(extra));
   std::free(extra);
@@ -239,12 +239,12 @@ TEST_F(Files, IdsGrowAcrossClosesAndLinesEndInCrLf) {
 TEST_F(Files, FailedOpensGiveTheirCodeAndNamedMessage) {
   std::string missing = TempPath("missing/none.txt");
   int32_t id = 5;
-  EXPECT_EQ(FileOpenText(id, missing, 0), FileCannotOpen);
+  EXPECT_EQ(FileOpenText(id, missing, 0), ErrFileCannotOpen.Code);
   EXPECT_EQ(id, NotFound);
   EXPECT_EQ(ErrorText(6, 1), "Cannot open file: " + missing);
-  EXPECT_EQ(FileOpenText(id, missing, FileAppend), FileCannotAppend);
-  EXPECT_EQ(FileOpenText(id, missing, FileCreate), FileCannotCreate);
-  EXPECT_EQ(LastError(), (ErrorPair{6, 2}));
+  EXPECT_EQ(FileOpenText(id, missing, FileAppend), ErrFileCannotAppend.Code);
+  EXPECT_EQ(FileOpenText(id, missing, FileCreate), ErrFileCannotCreate.Code);
+  EXPECT_EQ(LastError(), ErrFileCannotCreate);
   EXPECT_EQ(FileCount(), 0);
 }
 
@@ -253,7 +253,7 @@ TEST_F(Files, TheSixtyFifthOpenGivesElevenAndLeavesTheTable) {
   int32_t ids[FileTableSize];
   for (int32_t& id : ids) ASSERT_EQ(FileOpenText(id, name, FileCreate), 0);
   int32_t extra = 0;
-  EXPECT_EQ(FileOpenText(extra, name, FileCreate), FileTableFullCode);
+  EXPECT_EQ(FileOpenText(extra, name, FileCreate), ErrFileFatal.Code);
   EXPECT_EQ(extra, NotFound);
   EXPECT_EQ(FileCount(), FileTableSize);
   EXPECT_EQ(FileIdAt(FileTableSize - 1), ids[FileTableSize - 1]);

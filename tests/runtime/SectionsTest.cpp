@@ -12,16 +12,16 @@ using Sections = RuntimeFixture;
 
 TEST_F(Sections, ErrorOutsideAnySectionIsOnlyRecorded) {
   EXPECT_NO_THROW(MonSetError(5, 6));
-  EXPECT_EQ(LastError(), (ErrorPair{5, 6}));
+  EXPECT_EQ(LastError(), ErrMemFatal);
   EXPECT_NO_THROW(MonSetError(5, 0));
-  EXPECT_EQ(LastError(), (ErrorPair{0, 0}));
+  EXPECT_EQ(LastError(), ErrNone);
 }
 
 TEST_F(Sections, CompletedSectionRaisesNothingAndKeepsItsBlocks) {
   char* p = nullptr;
   MonSetError(4, 1);
   MonRun([&] { MemAlloc(p, 64); });
-  EXPECT_EQ(LastError(), (ErrorPair{0, 0}));
+  EXPECT_EQ(LastError(), ErrNone);
   EXPECT_TRUE(MemTest(p));
   MemFree(p);
 }
@@ -40,7 +40,7 @@ TEST_F(Sections, FailureFreesTheBlocksObtainedInside) {
             "Image header invalid.");
   EXPECT_EQ(MemCount(), base + 1);
   EXPECT_TRUE(MemTest(before));
-  EXPECT_EQ(LastError(), (ErrorPair{7, 4}));
+  EXPECT_EQ(LastError(), ErrImgHeaderInvalid);
   MemFree(before);
 }
 
@@ -52,14 +52,14 @@ TEST_F(Sections, TheFirstErrorOfASectionWins) {
     } catch (...) {
       MonExcept();
       MonSetError(5, 2);  // a second error from a handler: recorded, not raised
-      EXPECT_EQ(LastError(), (ErrorPair{5, 2}));
+      EXPECT_EQ(LastError(), ErrMemManagerFault);
     }
     MonLeave();
     FAIL();
   } catch (const EMon& e) {
     EXPECT_STREQ(e.what(), "Image data corrupted.");
   }
-  EXPECT_EQ(LastError(), (ErrorPair{7, 9}));
+  EXPECT_EQ(LastError(), ErrImgDataCorrupted);
 }
 
 TEST_F(Sections, NestedErrorClimbsAndOuterFreesItsBlocks) {
@@ -77,7 +77,7 @@ TEST_F(Sections, NestedErrorClimbsAndOuterFreesItsBlocks) {
             }),
             "Invalid memory request.");
   EXPECT_EQ(MemCount(), base);
-  EXPECT_EQ(LastError(), (ErrorPair{5, 5}));
+  EXPECT_EQ(LastError(), ErrMemInvalidRequest);
   EXPECT_EQ(MonDepth(), 0);
 }
 
@@ -97,7 +97,7 @@ TEST_F(Sections, ForeignExceptionBecomesCategoryThree) {
     EXPECT_EQ(text, LastExceptText());
     EXPECT_EQ(text, ErrorText(1, 5));
   }
-  EXPECT_EQ(LastError(), (ErrorPair{3, ExceptCode}));
+  EXPECT_EQ(LastError(), ErrExcept);
   EXPECT_EQ(MemCount(), base);
 }
 
@@ -108,7 +108,7 @@ TEST_F(Sections, MonFailEndsQuietlyAndKeepsBlocks) {
     MonFail();
   }));
   EXPECT_TRUE(MemTest(p));
-  EXPECT_EQ(LastError(), (ErrorPair{0, 0}));
+  EXPECT_EQ(LastError(), ErrNone);
   MemFree(p);
 }
 

@@ -44,7 +44,7 @@ TEST_F(Trace, AMissingTraceFileIsNotCreated) {
   TraceSwitchForTests(true, name);
   EXPECT_NO_THROW(MonRun([] { TraceLine("lost"); }));
   EXPECT_NO_THROW(TraceError('!', 7, 9));
-  EXPECT_EQ(LastError(), (ErrorPair{0, 0})) << "the failed open is muted";
+  EXPECT_EQ(LastError(), ErrNone) << "the failed open is muted";
   std::FILE* f = std::fopen(name.c_str(), "rb");
   EXPECT_EQ(f, nullptr);
   if (f) std::fclose(f);
@@ -78,8 +78,8 @@ TEST_F(Trace, ErrorReportHasMarkPathMemoryAndDrive) {
   EXPECT_EQ(lines[i + 1].rfind("#  total: ", 0), 0u);
   ASSERT_LT(i + 2, lines.size());
   EXPECT_EQ(lines[i + 2], "?6:8;\"Cannot close file.\"");
-  EXPECT_EQ(LastWarning(), (ErrorPair{6, 8}));
-  EXPECT_EQ(LastError(), (ErrorPair{5, 6})) << "tracing leaves the recorded error";
+  EXPECT_EQ(LastWarning(), ErrFileCannotClose);
+  EXPECT_EQ(LastError(), ErrMemFatal) << "tracing leaves the recorded error";
 }
 
 TEST_F(Trace, ExceptionLineAndPath) {
