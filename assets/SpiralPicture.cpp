@@ -66,9 +66,7 @@ double Smooth(double v) {
   return v * v * (3 - 2 * v);
 }
 
-struct Colour {
-  double R, G, B;
-};
+using Colour = SpiralColour;
 
 Colour Mix(const Colour& a, const Colour& b, double t) {
   return Colour{Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
@@ -83,57 +81,85 @@ uint32_t Scatter(uint32_t v) {
   return v;
 }
 
-uint8_t ToByte(double v) { return uint8_t(std::floor(Clamp01(v) * 255 + 0.5)); }
+}  // namespace
 
-Colour PixelColour(int32_t x, int32_t y, int32_t width, int32_t height) {
-  const Colour night{0.10, 0.02, 0.20}, violet{0.55, 0.16, 0.80}, orchid{0.86, 0.36, 0.92};
-  const Colour amber{1.00, 0.50, 0.08}, gold{1.00, 0.86, 0.22}, core{1.00, 0.98, 0.88};
+const SpiralInks SpiralDesignInks = {
+    {0.10, 0.02, 0.20}, {0.55, 0.16, 0.80}, {0.86, 0.36, 0.92},
+    {1.00, 0.50, 0.08}, {1.00, 0.86, 0.22}, {1.00, 0.98, 0.88},
+};
 
-  double half = height * 0.5;
-  double u = (x + 0.5 - width * 0.5) / half - 0.06;
-  double v = (y + 0.5 - height * 0.5) / half + 0.04;
+uint8_t SpiralByte(double v) { return uint8_t(std::floor(Clamp01(v) * 255 + 0.5)); }
+
+double SpiralSparkAt(int32_t x, int32_t y) {
+  uint32_t h = Scatter(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ 0x5EED);
+  return (h & 511) < 3 ? 0.5 + double(h >> 24) / 510 : 0;
+}
+
+SpiralPoint SpiralPointAt(const SpiralPlacement& place, int32_t x, int32_t y) {
+  double u = (x + 0.5 - place.CentreX) / place.Half - 0.06;
+  double v = (y + 0.5 - place.CentreY) / place.Half + 0.04;
   double r = std::sqrt(u * u + v * v) + 1e-9;
-  double angle = ArcTan2(v, u), lr = Log(r);
+  return SpiralPoint{r, Log(r), ArcTan2(v, u)};
+}
 
+SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers) {
+  double r = p.R, angle = p.Angle, lr = p.LogR;
+  SpiralMixes m;
   // Three golden arms winding out as a logarithmic spiral, fading at the rim.
-  double arm = 0.5 + 0.5 * Cosine(3 * angle + 5.0 * lr);
+  double arm = 0.5 + 0.5 * Cosine(armPhase);
   double arm3 = arm * arm * arm, arm6 = arm3 * arm3, arm24 = arm6 * arm6 * arm6 * arm6;
   double reach = Smooth(1.45 - r);
-  // A finer pattern turning the other way: thin violet-white filaments.
-  double fine = 0.5 + 0.5 * Cosine(8 * angle - 13 * lr);
-  double fine2 = fine * fine, fine8 = fine2 * fine2 * fine2 * fine2;
   // Ripples that die out away from the core, and the core's glow.
   double ripple = (0.5 + 0.5 * Cosine(38 * r)) * Smooth(1 - r / 0.55);
   double q = r / 0.16, glow = 1 / ((1 + q * q) * (1 + q * q));
 
-  Colour c = Mix(night, violet, Smooth(1.25 - r * 0.8) * (0.55 + 0.45 * Cosine(angle - 1.3 * lr)));
-  c = Mix(c, orchid, 0.55 * fine8 * Smooth(1.6 - r));
-  c = Mix(c, Mix(amber, gold, arm3), Clamp01(arm3 * 1.35) * reach);
-  c = Mix(c, core, 0.6 * arm24 * reach);
-  c = Mix(c, gold, 0.35 * ripple * (1 - arm3));
-  c = Mix(c, core, Clamp01(glow * 1.2));
-
-  uint32_t h = Scatter(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ 0x5EED);
-  if ((h & 511) < 3) {
-    double spark = (0.5 + double(h >> 24) / 510) * (1 - arm3 * reach);
-    c = Mix(c, core, spark);
+  double ground = layers & SpiralGroundShading ? 0.55 + 0.45 * Cosine(angle - 1.3 * lr) : 0.55;
+  m.Violet = Smooth(1.25 - r * 0.8) * ground;
+  m.Orchid = 0;
+  if (layers & SpiralFilaments) {
+    // A finer pattern turning the other way: thin violet-white filaments.
+    double fine = 0.5 + 0.5 * Cosine(8 * angle - 13 * lr);
+    double fine2 = fine * fine, fine8 = fine2 * fine2 * fine2 * fine2;
+    m.Orchid = 0.55 * fine8 * Smooth(1.6 - r);
   }
-  double shade = 1 - 0.45 * Smooth((r - 0.9) / 0.9);
-  return Colour{c.R * shade, c.G * shade, c.B * shade};
+  m.ArmGold = arm3;
+  m.Arm = Clamp01(arm3 * 1.35) * reach;
+  m.Highlight = 0.6 * arm24 * reach;
+  m.Ripple = 0.35 * ripple * (1 - arm3);
+  m.Glow = Clamp01(glow * 1.2);
+  m.Spark = 0;
+  if (layers & SpiralSparks) {
+    double spark = SpiralSparkAt(x, y);
+    if (spark != 0) m.Spark = spark * (1 - arm3 * reach);
+  }
+  m.Shade = 1 - 0.45 * Smooth((r - 0.9) / 0.9);
+  return m;
 }
 
-}  // namespace
+SpiralColour SpiralCompose(const SpiralMixes& m, const SpiralInks& k) {
+  Colour c = Mix(k.Night, k.Violet, m.Violet);
+  c = Mix(c, k.Orchid, m.Orchid);
+  c = Mix(c, Mix(k.Amber, k.Gold, m.ArmGold), m.Arm);
+  c = Mix(c, k.Core, m.Highlight);
+  c = Mix(c, k.Gold, m.Ripple);
+  c = Mix(c, k.Core, m.Glow);
+  if (m.Spark != 0) c = Mix(c, k.Core, m.Spark);
+  return Colour{c.R * m.Shade, c.G * m.Shade, c.B * m.Shade};
+}
 
 void MakeSpiralPicture(ImageBuffer& image, int32_t width, int32_t height) {
   MonRun([&] {
     ImgAlloc(image, width, height, 24, 0, "spiral");
+    const SpiralPlacement place = {width * 0.5, height * 0.5, height * 0.5};
     uint8_t* p = image.Pixels;
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x, p += 3) {
-        Colour c = PixelColour(x, y, width, height);
-        p[0] = ToByte(c.B);
-        p[1] = ToByte(c.G);
-        p[2] = ToByte(c.R);
+        SpiralPoint at = SpiralPointAt(place, x, y);
+        SpiralColour c = SpiralCompose(SpiralMixesAt(at, SpiralArmPhase(at), x, y, SpiralAllLayers),
+                                       SpiralDesignInks);
+        p[0] = SpiralByte(c.B);
+        p[1] = SpiralByte(c.G);
+        p[2] = SpiralByte(c.R);
       }
   });
 }

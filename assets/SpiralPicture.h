@@ -6,6 +6,11 @@
 // own polynomial cosine, arc tangent and logarithm on IEEE doubles in a fixed
 // order (no x87 extended precision, no contraction), so every build makes
 // the same bytes: the embedded block can be checked against it anywhere.
+//
+// The design is also open in pieces for the player, which animates it: the
+// position of a pixel, the blend weights of the layers at a point, and the
+// composition of those weights with the six inks. Every colour is a chain of
+// linear blends, so it is linear in the inks.
 #pragma once
 
 #include <cstdint>
@@ -15,3 +20,63 @@
 // Monitored. Allocates image at width x height, 24 bits, and paints the
 // spiral into it; allocation errors come from ImgAlloc.
 void MakeSpiralPicture(ImageBuffer& image, int32_t width, int32_t height);
+
+struct SpiralColour {
+  double R, G, B;  // linear 0..1
+};
+
+struct SpiralInks {
+  SpiralColour Night, Violet, Orchid, Amber, Gold, Core;
+};
+extern const SpiralInks SpiralDesignInks;
+
+// Where the design sits on a canvas: the pixel position of the screen's
+// centre and the size of half the screen's height in pixels. The picture of
+// width x height has (width / 2, height / 2) and height / 2.
+struct SpiralPlacement {
+  double CentreX, CentreY, Half;
+};
+
+// Polar position of the pixel (x, y) about the spiral's own centre: R in
+// half-heights, LogR its logarithm, Angle in radians.
+struct SpiralPoint {
+  double R, LogR, Angle;
+};
+SpiralPoint SpiralPointAt(const SpiralPlacement& place, int32_t x, int32_t y);
+
+// The phase of the golden arms at a point: the arms are brightest where its
+// cosine is 1. Turning the spiral by t radians subtracts 3 t.
+inline double SpiralArmPhase(const SpiralPoint& p) { return 3 * p.Angle + 5.0 * p.LogR; }
+
+// Layers that depend on more than the distance from the centre and the arms'
+// phase; a layer left out takes its mean (no filaments, no sparks, the
+// violet ground's angular shading at its middle).
+constexpr uint32_t SpiralFilaments = 1;
+constexpr uint32_t SpiralGroundShading = 2;
+constexpr uint32_t SpiralSparks = 4;
+constexpr uint32_t SpiralAllLayers = 7;
+
+// Blend weights of the layers, in the order SpiralCompose applies them.
+struct SpiralMixes {
+  double Violet;     // night -> violet
+  double Orchid;     // -> orchid filaments
+  double ArmGold;    // amber -> gold inside the arm colour
+  double Arm;        // -> arm colour
+  double Highlight;  // -> core, the arms' crests
+  double Ripple;     // -> gold
+  double Glow;       // -> core
+  double Spark;      // -> core
+  double Shade;      // times, the darkening towards the rim
+};
+
+// The weights at a point whose arms' phase is armPhase (SpiralArmPhase, or
+// another phase to turn the arms). Angle is read for the filaments and the
+// ground's shading, x and y for the sparks, each only when its layer is on.
+SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers);
+// The colour of the weights with the inks.
+SpiralColour SpiralCompose(const SpiralMixes& m, const SpiralInks& inks);
+// The strength of the spark at pixel (x, y) before the arms dim it: 0 for
+// the pixels without one (all but about 3 in 512), else 0.5 to 1.
+double SpiralSparkAt(int32_t x, int32_t y);
+// A linear 0..1 channel as a byte, rounded to nearest.
+uint8_t SpiralByte(double v);

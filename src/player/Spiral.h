@@ -1,0 +1,108 @@
+// Spiral: the player's animation of the golden spiral, drawn in software at
+// the screen's own resolution, a whole frame at a time.
+//
+// Design. Turning a logarithmic spiral about its centre only shifts its arms'
+// phase, so every pixel is set up once with its ring (its distance from the
+// spiral's centre) and its arms' phase, packed as a cell of a table of rings
+// x phases. A frame is then one table lookup per pixel: the frame's turn and
+// colours are put into the table (a few hundred thousand entries), not into
+// the two million pixels. A table entry is the design's colour made of two
+// parts, a fixed one and the amber and gold inks by their weights, so that
+// the inks can cycle from frame to frame at the cost of two blends per entry.
+// The sparks are a short list of pixels blended over the frame afterwards.
+//
+// What a frame shows of the built-in picture's design (assets/SpiralPicture):
+// the arms, their crests, the ripples, the core's glow, the shading towards
+// the rim and the sparks, at the same place and scale for the same size; the
+// counter-turning filaments and the ground's angular shading are left out
+// (they do not turn with the arms). At time 0 the frame is the generator's
+// picture with those two layers off, within the rounding of rings and
+// phases. Time goes on: the arms turn, the inks of the arms cycle in waves
+// running outwards, and the sparks twinkle.
+//
+// Errors: SpiralSetUp is monitored; sizes outside 1..16384 a side are
+// "Invalid memory request." (5, 5). The renderers take a scene that has been
+// set up and targets of its size, and cannot fail.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "assets/SpiralPicture.h"
+
+// Arms' phases per turn of the phase.
+constexpr int32_t SpiralPhases = 1024;
+constexpr int32_t SpiralMaxSide = 16384;
+
+// Design seconds per frame: at the default frame delay the animation runs in
+// real time, and a frame always moves it on by the same step.
+constexpr double SpiralSecondsPerFrame = 0.017;
+
+struct SpiralSpark {
+  int32_t Pixel;      // offset in the frame
+  int32_t Cell;       // its cell (ring and phase)
+  int32_t Strength;   // the spark's own strength, 1.0 = 256
+  int32_t Twinkle;    // the phase of its twinkling, 0..SpiralPhases - 1
+};
+
+struct SpiralScene {
+  int32_t Width = 0, Height = 0;
+  SpiralPlacement Place{};
+  int32_t RingCount = 0;
+  std::vector<double> RingRadius;       // each ring's radius in half-heights
+  std::vector<uint32_t> Cells;          // per pixel: ring * SpiralPhases + phase
+  // Per cell, in planes: the fixed part's blue, green and red in 8.8 fixed
+  // point, and the weights of the two cycling inks (1.0 = 65535). A colour
+  // is a blend, so the three parts add up to at most 255.
+  std::vector<uint16_t> Rest[3], Amber, Gold;
+  std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
+  std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
+  std::vector<SpiralSpark> Sparks;
+  uint8_t ArmCube[SpiralPhases];        // the arms' brightness cubed per phase, 1.0 = 255
+  // The table of the frame being drawn: per cell the colour as 0x00RRGGBB.
+  std::vector<uint32_t> Table;
+  std::vector<uint8_t> Table8;          // the same as palette indices
+  std::vector<uint8_t> RingInks;        // per ring of the frame: amber, then gold, blue green red
+};
+
+// Monitored. Sets the scene up for a frame of width x height pixels with the
+// design placed as place says. The scene's vectors are its own.
+void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place);
+// The placement of the picture generator for a screen of width x height.
+SpiralPlacement SpiralScreenPlacement(int32_t width, int32_t height);
+
+// The animation's state at design time seconds: how far the arms have turned
+// (in phases, 0..SpiralPhases - 1) and the inks of the arms per ring.
+struct SpiralMoment {
+  int32_t Shift;
+  double Seconds;
+};
+SpiralMoment SpiralMomentAt(double seconds);
+// The amber and gold inks of ring at design time seconds.
+void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, SpiralColour& amber,
+                    SpiralColour& gold);
+
+// Fills scene.Table for the moment.
+void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment);
+// The frame at design time seconds as 32-bit pixels 0x00RRGGBB (blue, green,
+// red, 0 in memory), rows top-down, stride bytes apart.
+void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride);
+
+// A fixed palette for a 256-colour display and the way from colours to it.
+struct SpiralPalette {
+  int32_t Count = 0;
+  PaletteEntry Colours[256]{};
+  // Palette index of each 15-bit colour (red << 10 | green << 5 | blue).
+  std::vector<uint8_t> Index15;
+};
+// Monitored. Builds a palette of count colours (2..256) for the colours the
+// animation shows over its cycles, with the library's optimiser, sampling the
+// design at a small size; and the nearest-entry map.
+void SpiralBuildPalette(SpiralPalette& palette, int32_t count);
+// The frame at design time seconds as 8-bit indices into palette.
+void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seconds, uint8_t* pixels,
+                   int32_t stride);
+// The palette index of a colour 0x00RRGGBB.
+inline uint8_t SpiralIndexOf(const SpiralPalette& palette, uint32_t rgb) {
+  return palette.Index15[(rgb >> 9 & 0x7C00) | (rgb >> 6 & 0x3E0) | (rgb >> 3 & 0x1F)];
+}

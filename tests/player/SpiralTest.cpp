@@ -1,0 +1,160 @@
+// The player's frames: a pure function of the design time, the generator's
+// design at time 0 (less the layers that do not turn with the arms), arms
+// that turn and inks that cycle as time goes on, and 8-bit frames that show
+// the 32-bit frames through the palette.
+#include "player/Spiral.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "runtime/Errors.h"
+
+namespace {
+
+std::vector<uint32_t> Frame32(SpiralScene& scene, double seconds) {
+  std::vector<uint32_t> frame(size_t(scene.Width) * scene.Height);
+  SpiralRender32(scene, seconds, reinterpret_cast<uint8_t*>(frame.data()), scene.Width * 4);
+  return frame;
+}
+
+SpiralScene Scene(int32_t w, int32_t h) {
+  SpiralScene scene;
+  SpiralSetUp(scene, w, h, SpiralScreenPlacement(w, h));
+  return scene;
+}
+
+int32_t Channel(uint32_t c, int32_t ch) { return int32_t(c >> (8 * ch) & 255); }
+
+TEST(Spiral, AGivenTimeGivesAGivenFrame) {
+  SpiralScene a = Scene(120, 80), b = Scene(120, 80);
+  std::vector<uint32_t> first = Frame32(a, 7.3);
+  Frame32(a, 2.0);  // what was drawn before does not matter
+  EXPECT_EQ(Frame32(a, 7.3), first);
+  EXPECT_EQ(Frame32(b, 7.3), first);
+}
+
+// Time 0 is the generator's design with the filaments and the ground's
+// angular shading left out: the same arms, crests, ripples, glow, rim and
+// sparks, off by the rounding of the rings and phases.
+TEST(Spiral, TheFirstFrameIsTheDesignOfTheBuiltInPicture) {
+  for (auto size : {std::pair<int32_t, int32_t>{160, 120}, {640, 360}}) {
+    const int32_t w = size.first, h = size.second;
+    SpiralScene scene = Scene(w, h);
+    std::vector<uint32_t> frame = Frame32(scene, 0);
+    SpiralPlacement place = SpiralScreenPlacement(w, h);
+    int32_t worst = 0;
+    double total = 0;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        SpiralPoint p = SpiralPointAt(place, x, y);
+        SpiralColour c = SpiralCompose(SpiralMixesAt(p, SpiralArmPhase(p), x, y, SpiralSparks), SpiralDesignInks);
+        int32_t want[3] = {SpiralByte(c.B), SpiralByte(c.G), SpiralByte(c.R)};
+        for (int32_t ch = 0; ch < 3; ++ch) {
+          int32_t d = std::abs(Channel(frame[size_t(y) * w + x], ch) - want[ch]);
+          worst = std::max(worst, d);
+          total += d;
+        }
+      }
+    EXPECT_LE(worst, 3) << w << "x" << h;
+    EXPECT_LT(total / (3.0 * w * h), 0.3) << w << "x" << h;
+  }
+}
+
+TEST(Spiral, TheArmsTurnSteadilyWithTime) {
+  const int32_t perFrame = SpiralMomentAt(SpiralSecondsPerFrame * 1000).Shift;
+  for (int32_t frame = 0; frame < 600; ++frame) {
+    int32_t a = SpiralMomentAt(frame * SpiralSecondsPerFrame).Shift;
+    int32_t b = SpiralMomentAt((frame + 1) * SpiralSecondsPerFrame).Shift;
+    int32_t step = (b - a + SpiralPhases) % SpiralPhases;
+    ASSERT_GE(step, 1) << frame;
+    ASSERT_LE(step, 3) << frame;
+  }
+  EXPECT_NE(perFrame, 0);
+}
+
+// A turn is a shift of the phases: the table of a moment turned by k phases
+// is the table of the unturned moment moved along by k.
+TEST(Spiral, TurningShiftsThePhases) {
+  SpiralScene scene = Scene(64, 48);
+  SpiralFillTable(scene, SpiralMoment{0, 0});
+  std::vector<uint32_t> still = scene.Table;
+  for (int32_t k : {1, 100, SpiralPhases - 1}) {
+    SpiralFillTable(scene, SpiralMoment{k, 0});
+    for (int32_t ring = 0; ring < scene.RingCount; ++ring)
+      for (int32_t j = 0; j < SpiralPhases; ++j)
+        ASSERT_EQ(scene.Table[size_t(ring) * SpiralPhases + ((j + k) % SpiralPhases)],
+                  still[size_t(ring) * SpiralPhases + j]);
+  }
+}
+
+TEST(Spiral, TheInksCycleInWavesRunningOutwards) {
+  SpiralScene scene = Scene(320, 180);
+  SpiralColour amber, gold;
+  for (int32_t ring = 0; ring < scene.RingCount; ring += 7) {
+    SpiralRingInks(scene, ring, 0, amber, gold);
+    EXPECT_EQ(amber.G, SpiralDesignInks.Amber.G);
+    EXPECT_EQ(gold.B, SpiralDesignInks.Gold.B);
+  }
+  // Where the amber ink is reddest (a wave's crest), ring by ring.
+  auto crest = [&](double seconds) {
+    int32_t best = 0;
+    double reddest = 2;
+    for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
+      SpiralRingInks(scene, ring, seconds, amber, gold);
+      if (amber.G < reddest) reddest = amber.G, best = ring;
+    }
+    return best;
+  };
+  int32_t early = crest(12.0), later = crest(12.5);
+  EXPECT_GT(later, early);
+  SpiralRingInks(scene, early, 12.0, amber, gold);
+  EXPECT_LT(amber.G, SpiralDesignInks.Amber.G - 0.1);
+}
+
+TEST(Spiral, FramesChangeFromFrameToFrame) {
+  SpiralScene scene = Scene(160, 90);
+  std::vector<uint32_t> previous = Frame32(scene, 0);
+  for (int32_t frame = 1; frame < 40; frame += 13) {
+    std::vector<uint32_t> next = Frame32(scene, frame * SpiralSecondsPerFrame);
+    size_t changed = 0;
+    for (size_t i = 0; i < next.size(); ++i) changed += next[i] != previous[i];
+    EXPECT_GT(changed, next.size() / 10) << frame;
+    previous = next;
+  }
+}
+
+// The 8-bit frame is the 32-bit frame seen through the palette: each pixel
+// is the entry the 15-bit map gives for its colour.
+TEST(Spiral, IndexedFramesShowTheTrueColourFrameThroughThePalette) {
+  SpiralPalette palette;
+  SpiralBuildPalette(palette, 236);
+  ASSERT_EQ(palette.Count, 236);
+  SpiralScene scene = Scene(200, 150);
+  for (double seconds : {0.0, 9.1}) {
+    std::vector<uint32_t> colour = Frame32(scene, seconds);
+    std::vector<uint8_t> indexed(size_t(200) * 150);
+    SpiralRender8(scene, palette, seconds, indexed.data(), 200);
+    double error = 0;
+    for (size_t i = 0; i < indexed.size(); ++i) {
+      ASSERT_LT(indexed[i], palette.Count);
+      ASSERT_EQ(indexed[i], SpiralIndexOf(palette, colour[i])) << i;
+      const PaletteEntry& e = palette.Colours[indexed[i]];
+      error += std::abs(e.Blue - Channel(colour[i], 0)) + std::abs(e.Green - Channel(colour[i], 1)) +
+               std::abs(e.Red - Channel(colour[i], 2));
+    }
+    EXPECT_LT(error / (3.0 * indexed.size()), 6.0) << seconds;
+  }
+}
+
+TEST(Spiral, SizesOutOfRangeAreAnInvalidMemoryRequest) {
+  for (auto size : {std::pair<int32_t, int32_t>{0, 10}, {10, -1}, {SpiralMaxSide + 1, 2}}) {
+    SpiralScene scene;
+    EXPECT_THROW(SpiralSetUp(scene, size.first, size.second, SpiralScreenPlacement(10, 10)), EMon);
+    EXPECT_EQ(LastError(), (ErrorPair{5, 5}));
+  }
+}
+
+}  // namespace
