@@ -7,7 +7,7 @@ Usage: compare_image.py BENCH_BUILD_DIR RESULTS_JSON
 
 ImageBench --picture writes each benchmark picture (bench/Picture.h) as a PPM,
 which Pillow loads; Pillow's operations are timed here (best of several runs),
-ours are the medians in RESULTS_JSON, native and i686 under Wine. A ratio is
+ours are the medians in RESULTS_JSON, native and the Windows build under Wine. A ratio is
 the peer's time over ours (above 1 means that ours is faster), for each of
 our builds. Peers:
   quantize, method 0     Pillow quantize(256, FASTOCTREE) and (256, MEDIANCUT)
@@ -108,7 +108,7 @@ def main():
     shipped = results["shipped_label"]
     print("%-28s %-10s %10s %16s %10s %8s %8s" % ("operation", "size", "native ms", shipped + " ms",
                                                    "peer ms", "ratio", "ratio"))
-    print("%-28s %-10s %10s %16s %10s %8s %8s" % ("", "", "", "", "", "native", "i686"))
+    print("%-28s %-10s %10s %16s %10s %8s %8s" % ("", "", "", "", "", "native", "Wine"))
 
     def ms(s):
         return "%.3f" % (s * 1e3) if s is not None else "-"

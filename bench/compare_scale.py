@@ -2,7 +2,7 @@
 BILINEAR for enlargements) and UnpackPixels against zlib's inflate, on the
 same spiral pictures in the same run. Prints each pair and the ratios
 (peer time / our time: above 1 means ours is faster), for our native build
-and for the i686 build under Wine (the medians that side_by_side.py wrote).
+and for the Windows build under Wine (the medians that side_by_side.py wrote).
 
 Usage: compare_scale.py BENCH_BUILD_DIR RESULTS_JSON
 """
@@ -34,7 +34,7 @@ SCALES = [  # (source, target), as named in ScaleBench
 
 
 def ours(case):
-    """Median seconds of a case, native and i686 (None where not measured)."""
+    """Median seconds of a case, native and under Wine (None where not measured)."""
     return (side_by_side.seconds(results, "native", case), side_by_side.seconds(results, "shipped", case))
 
 
@@ -63,7 +63,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         print("%-28s %10s %16s %10s %8s %8s" % ("case", "native us", shipped + " us", "peer us",
                                                 "ratio", "ratio"))
-        print("%-28s %10s %16s %10s %8s %8s" % ("", "", "", "", "native", "i686"))
+        print("%-28s %10s %16s %10s %8s %8s" % ("", "", "", "", "native", "Wine"))
         for src, dst in SCALES:
             name = "Scale/%dx%d_to_%dx%d" % (src + dst)
             mine = ours(name)

@@ -2,23 +2,26 @@
 """The benchmarks of bench/ in the native build and in the program users run,
 side by side.
 
-Usage: side_by_side.py NATIVE_DIR SHIPPED_DIR RESULTS_JSON [benchmark flags]
+Usage: side_by_side.py [--label TEXT] [--wine COMMAND] NATIVE_DIR SHIPPED_DIR
+                       RESULTS_JSON [benchmark flags]
   (scripts/bench passes build/bench, build/bench-win32 and
   build/bench/results.json; flags such as --benchmark_filter=Scale go to
-  both builds' programs)
+  both builds' programs; the label, "i686 under Wine" unless given, names the
+  Windows build in the output, and COMMAND, "wine" unless given, runs it)
 
 Every benchmark program of NATIVE_DIR/bench runs natively (Google Benchmark)
-and, as SHIPPED_DIR/bench/NAME.exe, under Wine (the i686 build with the
+and, as SHIPPED_DIR/bench/NAME.exe, under Wine (the Windows build with the
 harness of bench/harness). The two builds take turns, program by program, for
 ROUNDS rounds (environment SPIRALUX_BENCH_ROUNDS, default 5), so that the
 load of a shared machine falls on both alike; a case's figure is the median
 of its rounds' wall-clock times, and its noise the median absolute deviation
 of those times over their median. Prints every case with both times and the
-ratio (i686 under Wine / native: above 1 means the shipped program is
-slower) and writes the figures to RESULTS_JSON for the compare_*.py scripts.
-When Wine cannot run the i686 programs here, says why and measures the
-native build alone.
+ratio (Windows build under Wine / native: above 1 means the program users
+run is slower) and writes the figures to RESULTS_JSON for the compare_*.py
+scripts. When Wine cannot run the Windows programs, says why and measures
+the native build alone.
 """
+import argparse
 import json
 import os
 import statistics
@@ -27,7 +30,6 @@ import sys
 
 MIN_TIME = "0.1"
 SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-SHIPPED_LABEL = "i686 under Wine"
 
 
 def run(command):
@@ -46,10 +48,10 @@ def run(command):
     return cases
 
 
-def wine_problem(program):
+def wine_problem(wine, program):
     """None when Wine runs the program here, else what went wrong."""
     try:
-        p = subprocess.run(["wine", program, "--benchmark_list_tests"], capture_output=True, text=True,
+        p = subprocess.run([wine, program, "--benchmark_list_tests"], capture_output=True, text=True,
                            timeout=300)
     except subprocess.TimeoutExpired:
         return "wine did not answer within 300 s"
@@ -59,7 +61,7 @@ def wine_problem(program):
     return "wine exited with %d: %s" % (p.returncode, lines[-1] if lines else "no message")
 
 
-def measure(native_dir, shipped_dir, flags, rounds):
+def measure(native_dir, shipped_dir, wine, flags, rounds):
     """Runs every program natively and, when shipped_dir is given, under
     Wine, in turns; returns {"native": {case: figure}, "shipped": {...},
     "order": [case, ...], "shipped_problem": text or None}, each figure a
@@ -73,9 +75,9 @@ def measure(native_dir, shipped_dir, flags, rounds):
         if missing:
             problem = "not built: " + ", ".join(p + ".exe" for p in missing)
         else:
-            problem = wine_problem(os.path.join(shipped_dir, "bench", programs[0] + ".exe"))
+            problem = wine_problem(wine, os.path.join(shipped_dir, "bench", programs[0] + ".exe"))
     else:
-        problem = "no i686 build given"
+        problem = "no Windows build given"
     samples = {"native": {}, "shipped": {}}
     counters = {"native": {}, "shipped": {}}
     order = []
@@ -85,7 +87,7 @@ def measure(native_dir, shipped_dir, flags, rounds):
         for p in programs:
             builds = [("native", [os.path.join(bench, p)])]
             if problem is None:
-                builds.append(("shipped", ["wine", os.path.join(shipped_dir, "bench", p + ".exe")]))
+                builds.append(("shipped", [wine, os.path.join(shipped_dir, "bench", p + ".exe")]))
             for build, command in builds:
                 for case, (seconds, extra) in run(command + common).items():
                     if case not in order:
@@ -101,7 +103,7 @@ def measure(native_dir, shipped_dir, flags, rounds):
             figures[build][case] = {"seconds": median, "noise": noise, "rounds": len(times),
                                     "counters": counters[build][case]}
     return {"native": figures["native"], "shipped": figures["shipped"], "order": order,
-            "shipped_label": SHIPPED_LABEL, "shipped_problem": problem}
+            "shipped_problem": problem}
 
 
 def load(path):
@@ -126,21 +128,26 @@ def readable(s):
 
 
 def main():
-    if len(sys.argv) < 4:
-        sys.exit(__doc__)
-    native_dir, shipped_dir, out = sys.argv[1:4]
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("native_dir")
+    parser.add_argument("shipped_dir")
+    parser.add_argument("results")
+    parser.add_argument("--label", default="i686 under Wine")
+    parser.add_argument("--wine", default="wine")
+    args, flags = parser.parse_known_args()
     rounds = int(os.environ.get("SPIRALUX_BENCH_ROUNDS", "5"))
-    results = measure(native_dir, shipped_dir, sys.argv[4:], rounds)
-    with open(out, "w") as f:
+    results = measure(args.native_dir, args.shipped_dir, args.wine, flags, rounds)
+    results["shipped_label"] = args.label
+    with open(args.results, "w") as f:
         json.dump(results, f, indent=1)
     if results["shipped_problem"]:
-        print("%s: NOT MEASURED (%s)" % (SHIPPED_LABEL, results["shipped_problem"]))
+        print("%s: NOT MEASURED (%s)" % (args.label, results["shipped_problem"]))
     print("wall-clock medians of %d rounds; noise = median absolute deviation / median" % rounds)
-    print("%-44s %12s %6s %16s %6s %7s" % ("case", "native", "noise", SHIPPED_LABEL, "noise", "ratio"))
+    print("%-44s %12s %6s %18s %6s %7s" % ("case", "native", "noise", args.label, "noise", "ratio"))
     for case in results["order"]:
         n = results["native"].get(case)
         s = results["shipped"].get(case)
-        print("%-44s %12s %5.0f%% %16s %6s %7s" % (
+        print("%-44s %12s %5.0f%% %18s %6s %7s" % (
             case, readable(n["seconds"] if n else None), 100 * n["noise"] if n else 0,
             readable(s["seconds"] if s else None), "%.0f%%" % (100 * s["noise"]) if s else "-",
             "%.2f" % (s["seconds"] / n["seconds"]) if n and s else "-"))

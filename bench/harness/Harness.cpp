@@ -252,6 +252,7 @@ void State::Finish() {
 }
 
 void Initialize(int* argc, char** argv) {
+  flags = Flags();
   int kept = 1;
   for (int i = 1; i < *argc; ++i) {
     std::string v;

@@ -1,27 +1,21 @@
-// Convert: the five pixel formats of ImageBuffer and the conversion between
-// any two of them.
-//
-// Formats (16-bit words and pixel bytes little-endian): 8 = index into the
-// image's Palette; 15 = blue bits 0-4, green 5-9, red 10-14, bit 15 written 0;
-// 16 = blue 0-4, green 5-10 (6 bits), red 11-15; 24 = bytes blue, green, red;
-// 32 = blue, green, red and a fourth byte written 0 and never read.
-// Widening shifts a channel left with zero low bits (5 bits v -> v x 8,
-// 6 bits v -> v x 4); narrowing drops low bits.
+// Convert: the conversion of a whole image from one depth to another, with
+// the per-pixel converters of PixelFormats.h (which describes the formats)
+// and, for a target of 8 bits, the palette optimiser through ImgQuantize.
 #pragma once
 
 #include <cstdint>
 
 #include "image/ImageBuffer.h"
+#include "image/PixelFormats.h"
 
 // The method argument of ImgConvert and ImgToIndexed; it matters only for a
-// target depth of 8. Any value not listed acts as ConvNearest.
-constexpr int32_t ConvNearest = 0;   // optimised palette, nearest colour
-constexpr int32_t ConvDiffuse = 1;   // optimised palette, error diffusion
-constexpr int32_t ConvOrdered = 2;   // optimised palette, ordered dither
-constexpr int32_t ConvGrey = 3;      // grey ramp palette, grey level per pixel
-
-// True for 8, 15, 16, 24 and 32.
-bool ImgIsDepth(int32_t bits);
+// target depth of 8. Any value not listed acts as ConvNearest. The numbers
+// of the dithers are not ImgQuantize's (Mapping.h): ImgToIndexed passes
+// each on as the method named beside it.
+constexpr int32_t ConvNearest = 0;   // optimised palette, nearest colour (QuantMethodNearest, 0)
+constexpr int32_t ConvDiffuse = 1;   // optimised palette, error diffusion (QuantMethodDiffuse, 2)
+constexpr int32_t ConvOrdered = 2;   // optimised palette, ordered dither (QuantMethodOrdered, 1)
+constexpr int32_t ConvGrey = 3;      // grey ramp palette, grey level per pixel (no ImgQuantize method)
 
 // Monitored. Converts source to depth bits into target, which may be the same
 // record (conversion in place: the record ends holding the new block, the
@@ -48,44 +42,3 @@ void ImgConvert(ImageBuffer& source, ImageBuffer& target, int32_t bits, int32_t 
 // writes grey levels and sets the grey ramp palette (for an 8-bit source only
 // the palette). Not monitored itself.
 void ImgToIndexed(ImageBuffer& source, ImageBuffer& target, int32_t method);
-
-// ------------------------------------------------------ per-pixel converters
-
-// One converter per (source depth, target depth) pair: count pixels from src
-// to dst. step is the source's bytes per pixel (read by the 24/32-bit source
-// converters); palette is the source palette (read by the 8-bit source
-// converters). The blocks must not overlap.
-using PixelConverter = void (*)(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step,
-                                const PaletteEntry* palette);
-
-void Conv8To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv8To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv8To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv8To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv15To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv15To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv15To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv16To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv16To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv16To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-// 24 to 15 and 32 to 15 (step 3 or 4), 24 to 16 and 32 to 16.
-void Conv24To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv32To15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv24To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv32To16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv24To32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void Conv32To24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-// Grey levels (target depth 8 with ConvGrey): (b + g + r) / 3 for 24 and 32
-// bits; 15 and 16 bits widen first as r8 = r x 8 + 7, b8 = b x 8 + 7 and
-// g8 = (g x 8) | 14 (15-bit) or (g x 4) | 6 (16-bit, 6-bit green).
-void ConvGrey15(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void ConvGrey16(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void ConvGrey24(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-void ConvGrey32(const uint8_t* src, uint8_t* dst, int32_t count, int32_t step, const PaletteEntry* palette);
-
-// The converter of a pair of depths (target 8 gives the grey converter);
-// null for equal depths or a depth outside the five.
-PixelConverter ConverterFor(int32_t fromBits, int32_t toBits);
-
-// Sets the palette to the grey ramp: entry i is (i, i, i).
-void SetGreyRamp(PaletteEntry* palette);

@@ -5,7 +5,6 @@ namespace {
 
 bool vectorLoops = true;
 
-#if defined(__i386__) || defined(__x86_64__)
 struct Features {
   bool Sse2, Ssse3, Avx512, Avx512Vbmi;
   Features() {
@@ -16,11 +15,6 @@ struct Features {
     Avx512Vbmi = Avx512 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
   }
 };
-#else
-struct Features {
-  bool Sse2 = false, Ssse3 = false, Avx512 = false, Avx512Vbmi = false;
-};
-#endif
 
 const Features& Has() {
   static const Features features;

@@ -4,6 +4,10 @@
 // can turn the vector loops off to check the plain ones.
 #pragma once
 
+#if !defined(__i386__) && !defined(__x86_64__)
+#error "the image library is built for x86 (i686 and x86-64) only"
+#endif
+
 // Whether the processor has the set and the vector loops are allowed.
 bool CpuHasSse2();
 bool CpuHasSsse3();

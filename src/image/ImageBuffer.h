@@ -37,7 +37,10 @@ void ImgInit(ImageBuffer& image);
 // width x height x ((bits + 7) / 8) bytes named "(ImgAlloc):" + name, and sets
 // the geometry. A width, height or depth that is not positive, or a size past
 // 32 bits, is "Invalid memory request." (5, 5). On failure the memory error
-// reaches the caller and the geometry is left as it was.
+// reaches the caller and Size holds the size asked for (-1 for an invalid
+// request, so that the record no longer holds pixels); a record that owned
+// a tracked block keeps it, its bytes, width, height and depth, and any
+// other record is left with no pixels and a zero width, height and depth.
 void ImgAlloc(ImageBuffer& image, int32_t width, int32_t height, int32_t bits, int32_t tag = 0,
               const std::string& name = "");
 // Releases the block (nothing when it is not tracked) and zeroes the record.

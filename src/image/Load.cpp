@@ -15,20 +15,9 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the window load assume
 
 namespace {
 
-constexpr int32_t RingSize = 1024;
-
-// The most output one stream bit can give: a long skip of 64 x 767 + 1
-// bytes in 28 bits. A stream shorter than its picture needs can be turned
-// away before anything is allocated.
-constexpr int64_t MostSkipBytes = 64 * 767 + 63 - 62;
-constexpr int64_t MostSkipBits = 28;
-
 int32_t ReadInt32(const uint8_t* p) {
   return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
 }
-
-// MemAlloc takes the size plus 5 % slack rounded up to 4 within 32 bits.
-bool MemAcceptsSize(int64_t size) { return size * 21 / 20 + 4 <= INT32_MAX; }
 
 struct BitWindow {
   const uint8_t* Data;
@@ -72,10 +61,10 @@ inline void CopyForward(uint8_t* t, int64_t src, int64_t out, int64_t n) {
 
 bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line, int32_t bpp,
             int64_t end) {
-  int64_t dist[24];
-  for (int32_t d = 0; d < 12; ++d) dist[d] = 64 + d * line;
-  for (int32_t d = 12; d < 24; ++d) dist[d] = (d - 11) * line;
-  int32_t ringPos[RingSize], ringCount[RingSize];
+  int64_t dist[StreamDistances];
+  for (int32_t d = 0; d < StreamReferenceLines; ++d) dist[d] = 64 + d * line;
+  for (int32_t d = StreamReferenceLines; d < StreamDistances; ++d) dist[d] = (d - StreamReferenceLines + 1) * line;
+  int32_t ringPos[StreamRingSize], ringCount[StreamRingSize];
   int32_t ringNext = 0, ringFilled = 0;
 
   BitWindow in{stream, streamBytes, 0};
@@ -84,24 +73,24 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
   for (;;) {
     if (in.Pos > streamBits) return false;
     uint64_t w = in.Load();
-    if ((w >> 62) == 3) {
+    if ((w >> 62) == StreamLiteralPrefix) {
       // Literals come in rows: take as many as the window holds.
       int32_t used = 0;
       do {
         if (out >= end) return false;
         t[out++] = uint8_t(w >> 54);
-        w <<= 10;
-        used += 10;
-      } while (used <= 40 && (w >> 62) == 3);
+        w <<= StreamLiteralBits;
+        used += StreamLiteralBits;
+      } while (used <= 40 && (w >> 62) == StreamLiteralPrefix);
       in.Pos += used;
       continue;
     }
     uint32_t c = uint32_t(w >> 60);
     uint32_t v = uint32_t(w >> 52) & 255;
     int32_t used;
-    if (c == 0) {  // run
+    if (c == StreamRunCode) {
       uint8_t pixel[3] = {uint8_t(v), 0, 0};
-      int32_t head = 12, size = 1;
+      int32_t head = StreamTokenBits, size = 1;
       if (bpp == 3) {
         uint32_t rest = uint32_t(w >> 36) & 0xFFFF;
         pixel[1] = uint8_t(rest);
@@ -124,46 +113,46 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
       }
       out += n;
       in.Pos += head + used;
-    } else if (c == 1) {
+    } else if (c == StreamControlCode) {
       uint32_t kind = uint32_t(w >> 58) & 3;
-      if (kind < 2) {  // copy from above
+      if (kind >> 1 == StreamAboveKind) {  // copy from above
         int64_t n = int64_t(w >> 52 & 127) + 2;
         if (out < line || out + n > end) return false;
         CopyForward(t, out - line, out, n);
         out += n;
-      } else if (kind == 2) {  // short skip
+      } else if (kind == StreamShortSkipKind) {
         out += int64_t(v & 63) + 2;
         if (out > end) out = end;
       } else {  // long skip, or the end
-        in.Pos += 12;
+        in.Pos += StreamTokenBits;
         if (out >= end) return in.Pos <= streamBits;
-        int64_t g = ReadLength(w << 12, used);
+        int64_t g = ReadLength(w << StreamTokenBits, used);
         out += 64 * g + int64_t(v & 63) - 62;
         if (out > end) out = end;
         in.Pos += used;
         continue;
       }
-      in.Pos += 12;
-    } else if (c < 6) {  // repeat from the ring
-      int32_t k = int32_t((c - 2) * 256 + v);
+      in.Pos += StreamTokenBits;
+    } else if (c < StreamReferenceCode) {  // repeat from the ring
+      int32_t k = int32_t((c - StreamRepeatCode) * 256 + v);
       if (k >= ringFilled) return false;
       int64_t n = ringCount[k];
       if (out + n > end) return false;
       std::memcpy(t + out, t + ringPos[k], size_t(n));
       out += n;
-      in.Pos += 12;
-    } else if (c < 12) {  // back-reference
-      int32_t d = int32_t((c - 6) * 4 + (v >> 6));
-      int64_t n = ReadLength(w << 12, used);
+      in.Pos += StreamTokenBits;
+    } else if (c < StreamReferenceCode + StreamDistances / 4) {  // back-reference
+      int32_t d = int32_t((c - StreamReferenceCode) * 4 + (v >> 6));
+      int64_t n = ReadLength(w << StreamTokenBits, used);
       int64_t src = out - dist[d] + (v & 63);
       if (src < 0 || out + n > end || src + n > end) return false;
       ringPos[ringNext] = int32_t(out);
       ringCount[ringNext] = int32_t(n);
-      ringNext = (ringNext + 1) & (RingSize - 1);
-      if (ringFilled < RingSize) ++ringFilled;
+      ringNext = (ringNext + 1) & (StreamRingSize - 1);
+      if (ringFilled < StreamRingSize) ++ringFilled;
       CopyForward(t, src, out, n);
       out += n;
-      in.Pos += 12 + used;
+      in.Pos += StreamTokenBits + used;
     }
   }
 }
@@ -195,8 +184,8 @@ void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image) {
       int64_t size = count > INT32_MAX ? INT64_MAX / 64 : count * bpp;
       int64_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);
       int64_t rest = length - at;
-      if (!MemAcceptsSize(size) || rest < 0 || (!compressed && rest < size) ||
-          (compressed && size * MostSkipBits > rest * 8 * MostSkipBytes))
+      if (!MemSizeAccepted(size) || rest < 0 || (!compressed && rest < size) ||
+          (compressed && size * StreamLongestSkipBits > rest * 8 * int64_t(StreamLongestSkip)))
         MonSetError(ErrImgHeaderInvalid);
 
       ImgAlloc(image, width, height, 8 * bpp);

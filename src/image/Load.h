@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "image/ImageBuffer.h"
+#include "image/PictureStream.h"
 
 constexpr int32_t PictureHeaderBytes = 16;
 constexpr int32_t PicturePaletteBytes = 768;
@@ -45,17 +46,3 @@ void ImgLoadFromMemory(const void* block, int32_t length, ImageBuffer& image);
 // "Image header invalid." (7, 4). Uses no heap memory.
 void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, int32_t width,
                   int32_t bytesPerPixel, int32_t height);
-
-// The length code of the stream, read from the next bits held left-aligned
-// in window (the most significant bit first). z zero bits, a one bit and
-// z + 1 more bits give 2 .. 255 (z = 0 .. 6, 2z + 2 bits); seven zero bits
-// and 9 more bits give 256 .. 767 (16 bits). Stores the bits used in used.
-inline int32_t ReadLength(uint64_t window, int32_t& used) {
-  if ((window >> 57) == 0) {
-    used = 16;
-    return 256 + int32_t((window >> 48) & 511);
-  }
-  int32_t z = __builtin_clzll(window);
-  used = 2 * z + 2;
-  return int32_t(window >> (64 - used));
-}

@@ -2,14 +2,12 @@
 #include "image/Mapping.h"
 
 #include <cstring>
-#if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
-#endif
 
-#include "image/Convert.h"
+#include "image/PixelFormats.h"
 #include "image/Cpu.h"
 #include "image/DitherMatrix.h"
-#include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -18,7 +16,7 @@ inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2,
 
 inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
-// The byte copy of the cells (Quantize.h: CellIndex), -1 becoming 255.
+// The byte copy of the cells (QuantizeInternal.h: CellIndex), -1 becoming 255.
 void FillCellIndex(QuantArea& a) {
   for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
 }
@@ -34,7 +32,7 @@ struct DitherCells {
   const ColourBox* last = nullptr;  // the box of index 255
 
   explicit DitherCells(QuantArea& area) : a(area) {
-    std::memset(a.CellIndex, 255, sizeof a.CellIndex);
+    std::memset(a.CellIndex, 255, QuantCells);
     if (a.BoxCount == 0) {
       for (int32_t i = 0; i < a.ColourCount; ++i) {
         int32_t cell = a.Occupied[i].Cell;
@@ -67,6 +65,7 @@ struct DitherCells {
   int32_t Slow(int32_t cell) {
     int32_t k = a.Histogram[cell];
     if (k < 0) {
+      a.CellsScattered = True32;
       if (last && QuantBoxHolds(*last, cell))
         k = a.Histogram[cell] = 255;
       else
@@ -103,7 +102,6 @@ void DiffuseTable(int32_t k, int32_t table[513]) {
 
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
 // ---------------------------------------------- AVX-512 loops of the mappings
 //
 // Where the processor has AVX-512 with byte permutes, the nearest mapping and
@@ -165,7 +163,6 @@ MAPPING_AVX512 int32_t MapNearestAvx512(const uint8_t* src, int32_t count, uint8
 }
 
 CPU_AVX512_END
-#endif
 
 // The nearest mapping of count pixels, each read as a word but the last,
 // which is read byte by byte so that no load passes the end of the block.
@@ -194,13 +191,11 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     const bool bytes = count > QuantCells;
     if (bytes) FillCellIndex(a);
     int32_t done = 0;
-#if defined(__i386__) || defined(__x86_64__)
     if (CpuHasAvx512Vbmi()) {
       const uint8_t* cube = bytes ? a.CellIndex : nullptr;
       done = step == 3 ? MapNearestAvx512<3>(src, count, target.Pixels, cube, a.Histogram)
                        : MapNearestAvx512<4>(src, count, target.Pixels, cube, a.Histogram);
     }
-#endif
     const uint8_t* rest = src + size_t(done) * step;
     uint8_t* out = target.Pixels + done;
     auto map = [&](auto cells) {
@@ -240,7 +235,6 @@ uint8_t OrderedPixel(const uint8_t* p, int32_t o, const PaletteEntry* palette, L
   return uint8_t(look(QuantCell(r >> 2, g >> 2, b >> 2)));
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 CPU_AVX512_BEGIN
 
 // The palette indices of sixteen cells from the dithers' byte copy. A lane
@@ -295,7 +289,6 @@ MAPPING_AVX512 int32_t OrderedRowAvx512(const uint8_t* p, const uint8_t* end, in
 }
 
 CPU_AVX512_END
-#endif
 
 }  // namespace
 
@@ -314,11 +307,9 @@ void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t 
       const uint8_t* p = src + size_t(width) * y * step;
       uint8_t* out = target.Pixels + size_t(width) * y;
       int32_t x = 0;
-#if defined(__i386__) || defined(__x86_64__)
       if (vector)
         x = step == 3 ? OrderedRowAvx512<3>(p, end, width, row, palette, look, out)
                       : OrderedRowAvx512<4>(p, end, width, row, palette, look, out);
-#endif
       for (; x < width; ++x) out[x] = OrderedPixel(p + size_t(x) * step, 2 * row[x & 127], a.QuantPalette, look);
     }
   });
@@ -497,7 +488,6 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
   return x;
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 #define DIFFUSE_VECTOR __attribute__((target("sse2")))
 #define DIFFUSE_VECTOR_INLINE __attribute__((target("sse2"), always_inline)) inline
 
@@ -510,15 +500,13 @@ int32_t DiffuseInteriorPlain(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work
 // push into the row below, per channel and error, the weights 3, 5 and 1 as
 // the bytes of the three pixels below left, below and below right (bytes c,
 // Step + c and 2 Step + c). A channel's vector has no other byte, so the
-// three channels' vectors add up to the whole push. Palette: the entries
-// padded to four bytes, so that an entry's place is its index times four.
+// three channels' vectors add up to the whole push. They depend on nothing
+// but the weights, so they are made once. Palette: the entries padded to
+// four bytes, so that an entry's place is its index times four.
 template <int Step>
-struct VectorTables {
+struct BelowShares {
   alignas(16) int8_t Below[3][513][16];
-  struct Colour {
-    uint8_t Blue, Green, Red, Unused;
-  } Palette[256];
-  VectorTables(const DiffuseShares& t, const PaletteEntry* palette) {
+  explicit BelowShares(const DiffuseShares& t) {
     std::memset(Below, 0, sizeof Below);
     for (int32_t c = 0; c < 3; ++c)
       for (int32_t i = 0; i < 513; ++i) {
@@ -526,6 +514,18 @@ struct VectorTables {
         Below[c][i][Step + c] = t.table[i].Below;
         Below[c][i][2 * Step + c] = t.table[i].BelowRight;
       }
+  }
+};
+
+template <int Step>
+struct VectorTables {
+  const int8_t (*Below)[513][16];
+  struct Colour {
+    uint8_t Blue, Green, Red, Unused;
+  } Palette[256];
+  VectorTables(const DiffuseShares& t, const PaletteEntry* palette) {
+    static const BelowShares<Step> shares(t);
+    Below = shares.Below;
     for (int32_t k = 0; k < 256; ++k) Palette[k] = {palette[k].Blue, palette[k].Green, palette[k].Red, 0};
   }
 };
@@ -660,8 +660,6 @@ void DiffuseRowsVector(uint8_t* src, int32_t h, uint8_t* out, DiffuseWork& work)
   });
 }
 
-#endif
-
 }  // namespace
 
 void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target) {
@@ -669,9 +667,9 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     DitherCells look(a);
-    const DiffuseShares shares;
+    // The shares depend on nothing but the weights: made once.
+    static const DiffuseShares shares;
     DiffuseWork work{look, a.QuantPalette, shares, width};
-#if defined(__i386__) || defined(__x86_64__)
     if (CpuHasSse2()) {
       if (step == 3)
         DiffuseRowsVector<3>(src, height, target.Pixels, work);
@@ -679,7 +677,6 @@ void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, 
         DiffuseRowsVector<4>(src, height, target.Pixels, work);
       return;
     }
-#endif
     DiffuseRows(src, height, step, target.Pixels, work,
                 [&](DiffuseRow(&pair)[2], int32_t x) { return DiffuseInteriorPlain(pair, x, work); });
   });

@@ -7,10 +7,12 @@
 
 #include "image/ImageBuffer.h"
 
-// ImgQuantize methods; any other value acts as QuantMethodNearest.
-constexpr int32_t QuantMethodNearest = 0;
-constexpr int32_t QuantMethodOrdered = 1;
-constexpr int32_t QuantMethodDiffuse = 2;
+// ImgQuantize methods; any other value acts as QuantMethodNearest. The
+// numbers of the dithers are not those of ImgConvert and ImgToIndexed
+// (Convert.h), which name each of these beside their own.
+constexpr int32_t QuantMethodNearest = 0;  // ConvNearest (0)
+constexpr int32_t QuantMethodOrdered = 1;  // ConvOrdered (2)
+constexpr int32_t QuantMethodDiffuse = 2;  // ConvDiffuse (1)
 
 // Monitored. Turns source into target, an 8-bit image of the source's size
 // whose Palette holds the optimised palette (index 0 nearest to black,

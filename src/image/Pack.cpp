@@ -4,15 +4,11 @@
 #include <cstring>
 
 #include "image/Load.h"
+#include "image/PictureStream.h"
 #include "runtime/Errors.h"
 
 namespace {
 
-constexpr int32_t RingSize = 1024;
-constexpr int32_t LongestLength = 767;
-constexpr int32_t LongestAbove = 129;
-constexpr int32_t LongestShortSkip = 65;
-constexpr int32_t LongestSkip = 64 * 767 + 63 - 62;
 constexpr int32_t HashBits = 16;
 constexpr int32_t RepeatBits = 12;
 constexpr int32_t ChainSteps = 24;
@@ -37,14 +33,11 @@ struct BitSink {
   }
 };
 
-// Bits of the length code of n (2 .. 767).
-int32_t LengthBits(int64_t n) { return n < 256 ? 2 * (63 - __builtin_clzll(uint64_t(n))) : 16; }
-
 // The code is n written in its own bit count: the leading zeros are the
 // prefix, and 256 .. 767 are seven zeros and n - 256 in nine bits.
 void PutLength(BitSink& s, int64_t n) {
   if (n < 256)
-    s.Put(uint32_t(n), LengthBits(n));
+    s.Put(uint32_t(n), StreamLengthBits(n));
   else
     s.Put(uint32_t(n - 256), 16);
 }
@@ -72,13 +65,13 @@ uint32_t Hash3(const uint8_t* p, int32_t bits) {
 // 23 covers 1 .. 12 lines up and 0 .. 63 bytes to the right.
 bool DistanceCode(int64_t dist, int64_t line, int32_t& d, int32_t& o) {
   int64_t k = (dist + line - 1) / line;
-  if (k >= 1 && k <= 12 && k * line - dist <= 63) {
-    d = int32_t(11 + k);
+  if (k >= 1 && k <= StreamReferenceLines && k * line - dist <= 63) {
+    d = int32_t(StreamReferenceLines - 1 + k);
     o = int32_t(k * line - dist);
     return true;
   }
   int64_t lines = dist <= 64 ? 0 : (dist - 64 + line - 1) / line;
-  if (lines <= 11 && dist - lines * line >= 1) {
+  if (lines < StreamReferenceLines && dist - lines * line >= 1) {
     d = int32_t(lines);
     o = int32_t(64 + lines * line - dist);
     return true;
@@ -93,7 +86,7 @@ struct Choice {
   int32_t Code = 0, Offset = 0;  // back-reference d and o, or ring entry
 
   void Offer(Kind kind, int64_t bytes, int64_t bits, int32_t code = 0, int32_t offset = 0) {
-    int64_t gain = 10 * bytes - bits;
+    int64_t gain = StreamLiteralBits * bytes - bits;
     if (gain > Gain || (gain == Gain && bytes > Bytes)) {
       Token = kind;
       Bytes = bytes;
@@ -112,7 +105,7 @@ struct Encoder {
   int32_t* Head;   // 1 << HashBits newest positions
   int32_t* Chain;  // earlier position with the same hash, by position & Mask
   int64_t Mask, Reach;
-  int32_t RingPos[RingSize], RingCount[RingSize];
+  int32_t RingPos[StreamRingSize], RingCount[StreamRingSize];
   int32_t RingNext = 0, RingFilled = 0;
   int32_t RepeatHead[1 << RepeatBits];
 
@@ -127,15 +120,15 @@ struct Encoder {
   void OfferRun(Choice& c, int64_t out) const {
     int64_t size = (Bpp == 2 || Bpp == 3) ? Bpp : 1;
     int64_t most = (End - out) / size;
-    if (most > LongestLength) most = LongestLength;
+    if (most > StreamLongestLength) most = StreamLongestLength;
     if (most < 2) return;
     int64_t n = 1;
     while (n < most && std::memcmp(Pix + out, Pix + out + n * size, size_t(size)) == 0) ++n;
-    if (n >= 2) c.Offer(Choice::Run, n * size, 4 + 8 * size + LengthBits(n));
+    if (n >= 2) c.Offer(Choice::Run, n * size, 4 + 8 * size + StreamLengthBits(n));
   }
 
   void OfferReferences(Choice& c, int64_t out) const {
-    int64_t most = End - out < LongestLength ? End - out : LongestLength;
+    int64_t most = End - out < StreamLongestLength ? End - out : StreamLongestLength;
     if (most < 2 || out + 2 >= End) return;
     int32_t cand = Head[Hash3(Pix + out, HashBits)];
     for (int32_t step = 0; step < ChainSteps && cand >= 0; ++step) {
@@ -144,7 +137,7 @@ struct Encoder {
       int32_t d, o;
       if (DistanceCode(dist, Line, d, o)) {
         int64_t n = MatchLength(Pix + cand, Pix + out, most);
-        if (n >= 2) c.Offer(Choice::Reference, n, 12 + LengthBits(n), d, o);
+        if (n >= 2) c.Offer(Choice::Reference, n, StreamTokenBits + StreamLengthBits(n), d, o);
         if (n == most) break;
       }
       int32_t next = Chain[cand & Mask];
@@ -159,29 +152,29 @@ struct Encoder {
     if (k < 0 || k >= RingFilled) return;
     int64_t n = RingCount[k];
     if (n <= End - out && std::memcmp(Pix + RingPos[k], Pix + out, size_t(n)) == 0)
-      c.Offer(Choice::Repeat, n, 12, k);
+      c.Offer(Choice::Repeat, n, StreamTokenBits, k);
   }
 
   void Emit(BitSink& s, const Choice& c, int64_t out) {
     switch (c.Token) {
       case Choice::Literal:
-        s.Put(3, 2);
+        s.Put(StreamLiteralPrefix, 2);
         s.Put(Pix[out], 8);
         break;
       case Choice::Skip:
-        s.Put(1, 4);
-        if (c.Bytes <= LongestShortSkip) {
-          s.Put(2, 2);
+        s.Put(StreamControlCode, 4);
+        if (c.Bytes <= StreamLongestShortSkip) {
+          s.Put(StreamShortSkipKind, 2);
           s.Put(uint32_t(c.Bytes - 2), 6);
         } else {
-          s.Put(3, 2);
+          s.Put(StreamLongSkipKind, 2);
           s.Put(uint32_t((c.Bytes + 62) & 63), 6);
           PutLength(s, (c.Bytes + 62) >> 6);
         }
         break;
       case Choice::Run: {
         const uint8_t* p = Pix + out;
-        s.Put(0, 4);
+        s.Put(StreamRunCode, 4);
         if (Bpp == 3) {
           s.Put(p[0], 8);
           s.Put(uint32_t(p[2]) << 8 | p[1], 16);
@@ -197,22 +190,22 @@ struct Encoder {
         break;
       }
       case Choice::Above:
-        s.Put(1, 4);
-        s.Put(0, 1);
+        s.Put(StreamControlCode, 4);
+        s.Put(StreamAboveKind, 1);
         s.Put(uint32_t(c.Bytes - 2), 7);
         break;
       case Choice::Reference:
-        s.Put(uint32_t(6 + c.Code / 4), 4);
+        s.Put(StreamReferenceCode + uint32_t(c.Code / 4), 4);
         s.Put(uint32_t((c.Code & 3) << 6 | c.Offset), 8);
         PutLength(s, c.Bytes);
         RingPos[RingNext] = int32_t(out);
         RingCount[RingNext] = int32_t(c.Bytes);
         RepeatHead[Hash3(Pix + out, RepeatBits)] = RingNext;
-        RingNext = (RingNext + 1) & (RingSize - 1);
-        if (RingFilled < RingSize) ++RingFilled;
+        RingNext = (RingNext + 1) & (StreamRingSize - 1);
+        if (RingFilled < StreamRingSize) ++RingFilled;
         break;
       case Choice::Repeat:
-        s.Put(uint32_t(2 + c.Code / 256), 4);
+        s.Put(StreamRepeatCode + uint32_t(c.Code / 256), 4);
         s.Put(uint32_t(c.Code & 255), 8);
         break;
     }
@@ -223,15 +216,15 @@ struct Encoder {
     while (out < End) {
       Choice c;
       if (Prev) {
-        int64_t most = End - out < LongestSkip ? End - out : LongestSkip;
+        int64_t most = End - out < StreamLongestSkip ? End - out : StreamLongestSkip;
         int64_t k = MatchLength(Prev + out, Pix + out, most);
-        if (k >= 2) c.Offer(Choice::Skip, k, k <= LongestShortSkip ? 12 : 12 + LengthBits((k + 62) >> 6));
+        if (k >= 2) c.Offer(Choice::Skip, k, k <= StreamLongestShortSkip ? StreamTokenBits : StreamTokenBits + StreamLengthBits((k + 62) >> 6));
       }
       OfferRun(c, out);
       if (out >= Line) {
-        int64_t most = End - out < LongestAbove ? End - out : LongestAbove;
+        int64_t most = End - out < StreamLongestAbove ? End - out : StreamLongestAbove;
         int64_t n = MatchLength(Pix + out - Line, Pix + out, most);
-        if (n >= 2) c.Offer(Choice::Above, n, 12);
+        if (n >= 2) c.Offer(Choice::Above, n, StreamTokenBits);
       }
       OfferReferences(c, out);
       OfferRepeat(c, out);
@@ -239,14 +232,12 @@ struct Encoder {
       Insert(out, out + c.Bytes);
       out += c.Bytes;
     }
-    s.Put(1, 4);  // the end token: a long skip met at the end
-    s.Put(3, 2);
+    s.Put(StreamControlCode, 4);  // the end token: a long skip met at the end
+    s.Put(StreamLongSkipKind, 2);
     s.Put(0, 6);
     s.Finish();
   }
 };
-
-bool FitsMemAlloc(int64_t size) { return size >= 1 && size * 21 / 20 + 4 <= INT32_MAX; }
 
 }  // namespace
 
@@ -257,7 +248,7 @@ void PackPixels(const uint8_t* pixels, const uint8_t* previous, int32_t width,
     int64_t end = count > INT32_MAX ? INT32_MAX : line * height;
     int64_t bound = end + end / 4 + 8;
     if (!pixels || width < 1 || height < 1 || bytesPerPixel < 1 || bytesPerPixel > 4 ||
-        !FitsMemAlloc(bound))
+        !MemSizeAccepted(bound))
       MonSetError(ErrImgCannotCompress);
 
     Encoder e;
@@ -294,9 +285,12 @@ void ImgSaveToMemory(const ImageBuffer& image, const ImageBuffer* previous, bool
                      uint8_t*& block, int32_t& length) {
   MonRun([&] {
     int32_t bpp = image.BytesPerPixel;
-    if (!ImgHasPixels(image) || bpp < 1 || bpp > 4 ||
+    // Pixels are read for the whole geometry: a block shorter than that is
+    // refused, not read past its end.
+    auto shortBlock = [](const ImageBuffer& x) { return int64_t(x.Width) * x.Height * x.BytesPerPixel > x.Size; };
+    if (!ImgHasPixels(image) || bpp < 1 || bpp > 4 || shortBlock(image) ||
         (previous && (previous->Width != image.Width || previous->Height != image.Height ||
-                      previous->BytesPerPixel != bpp || !ImgHasPixels(*previous))))
+                      previous->BytesPerPixel != bpp || !ImgHasPixels(*previous) || shortBlock(*previous))))
       MonSetError(ErrImgCannotCompress);
 
     int32_t at = PictureHeaderBytes + (bpp == 1 ? PicturePaletteBytes : 0);

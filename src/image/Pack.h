@@ -34,7 +34,8 @@ void PackPixels(const uint8_t* pixels, const uint8_t* previous, int32_t width,
 // bytes per pixel and loads back as 16 bits. previous, when not null, must
 // have image's width, height and bytes per pixel; its pixels are what the
 // loader's record already holds, and the packed stream skips over them.
-// An image without pixels, or a previous picture of another size, gives
-// "Cannot compress image data." (7, 5).
+// An image without pixels or whose block is shorter than its geometry, or a
+// previous picture of another size or likewise short, gives "Cannot
+// compress image data." (7, 5).
 void ImgSaveToMemory(const ImageBuffer& image, const ImageBuffer* previous, bool compressed,
                      uint8_t*& block, int32_t& length);

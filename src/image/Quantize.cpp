@@ -1,12 +1,12 @@
 // The palette optimiser: counting, box splitting, palette building and the
-// nearest-colour search. See Quantize.h for the design.
-#include "image/Quantize.h"
+// nearest-colour search. See Quantize.h and QuantizeInternal.h for the design.
+#include "image/QuantizeInternal.h"
 
 #include <algorithm>
 #include <cmath>
-#if defined(__i386__) || defined(__x86_64__)
+#include <cstdlib>
+#include <cstring>
 #include <immintrin.h>
-#endif
 
 #include "image/Cpu.h"
 #include "runtime/Errors.h"
@@ -35,7 +35,9 @@ inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
 // histogram: 16-bit counters first, then one pass that adds them into the
 // cells (saturating) and lists the occupied cells in cell order.
 void CountWordsWide(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
-  std::memset(a.Counts16, 0, sizeof a.Counts16);
+  // The counters run past the listed cells while they count.
+  a.CellsScattered = True32;
+  std::memset(a.Counts16, 0, sizeof(uint16_t) * QuantCells);
   auto one = [&](int32_t cell) {
     if (++a.Counts16[cell] == 0) a.Histogram[cell] += 65536;
   };
@@ -296,20 +298,73 @@ void ShrinkFrom(int32_t box, const BoxSums& s) {
 
 QuantArea* QuantWorkArea() { return work; }
 
+namespace {
+
+// The large arrays of the work area, kept from call to call. Occupied and
+// Spare lie one after the other (QuantArea: half a page apart).
+struct QuantLargeArrays {
+  int32_t Histogram[QuantCells];
+  QuantArea::Entry Occupied[QuantCells + 256];
+  QuantArea::Entry Spare[QuantCells];
+  QuantBoxSums Sums[256];
+  uint16_t Counts16[QuantCells];
+  uint8_t CellIndex[QuantCells];
+  bool Clear;  // every cell -1
+};
+
+QuantLargeArrays* large = nullptr;
+
+// Sets to -1 every cell that counting and building can have written: the
+// cells of the two lists' first ColourCount entries, between which every
+// counted cell lies whatever the cuts have done (an entry of Spare not yet
+// written names some cell, which -1 does not harm). When a step wrote other
+// cells, the next QuantPrepare clears the cube.
+void ClearCounted(QuantArea& a) {
+  if (a.CellsScattered || a.ColourCount < 0 || a.ColourCount > QuantCells) return;
+  int32_t* h = a.Histogram;
+  for (int32_t i = 0; i < a.ColourCount; ++i) {
+    h[a.Occupied[i].Cell & (QuantCells - 1)] = -1;
+    h[a.Spare[i].Cell & (QuantCells - 1)] = -1;
+  }
+  large->Clear = true;
+}
+
+}  // namespace
+
 void QuantPrepare() {
   // A failing enclosing section may have freed the area behind the module
   // pointer; the registry tells.
   if (!MemTest(work)) work = nullptr;
   if (!work) MemAlloc(work, int32_t(sizeof(QuantArea)), 0, "QuantArea");
   if (!work) return;
-  QuantTraced([] {
-    std::fill(work->Histogram, work->Histogram + QuantCells, -1);
-    work->ColourCount = 0;
-    work->BoxCount = 0;
-  });
+  if (!large) {
+    large = static_cast<QuantLargeArrays*>(std::malloc(sizeof(QuantLargeArrays)));
+    if (!large) {
+      MemFree(work);
+      MonSetError(ErrMemAllocFault);
+      return;
+    }
+    large->Clear = false;
+  }
+  work->Histogram = large->Histogram;
+  work->Occupied = large->Occupied;
+  work->Spare = large->Spare;
+  work->Sums = large->Sums;
+  work->Counts16 = large->Counts16;
+  work->CellIndex = large->CellIndex;
+  work->CellsScattered = False32;
+  work->ColourCount = 0;
+  work->BoxCount = 0;
+  const bool clear = large->Clear;
+  large->Clear = false;
+  if (!clear)
+    QuantTraced([] { std::fill(work->Histogram, work->Histogram + QuantCells, -1); });
 }
 
-void QuantRelease() { MemFree(work); }
+void QuantRelease() {
+  if (work && MemTest(work)) ClearCounted(*work);
+  MemFree(work);
+}
 
 void QuantCount(const ImageBuffer& source) {
   if (!work || !ImgHasPixels(source)) return;
@@ -448,6 +503,7 @@ void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32
 }
 
 void QuantFillBox(int32_t box, int32_t index) {
+  work->CellsScattered = True32;
   int32_t* h = work->Histogram;
   ForEachCellOfBox(work->Boxes[box], [&](int32_t cell) { h[cell] = index; });
 }
@@ -550,7 +606,6 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
   }
 }
 
-#if defined(__i386__) || defined(__x86_64__)
 CPU_AVX512_BEGIN
 
 // Sixteen entries at a time: each lane keeps the least distance it has seen
@@ -578,18 +633,16 @@ __attribute__((target("avx512f"))) int32_t NearestAvx512(int32_t red, int32_t gr
 }
 
 CPU_AVX512_END
-#endif
 
 int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes) {
   if (count <= 0) return 0;
-#if defined(__i386__) || defined(__x86_64__)
   if (CpuHasAvx512()) return NearestAvx512(red, green, blue, count, planes);
-#endif
   return -1;
 }
 
 int32_t QuantLookupSlow(int32_t cell) {
   QuantArea& a = *work;
+  a.CellsScattered = True32;
   if (!a.VolumesFilled)
     for (int32_t i = 0; i < a.BoxCount; ++i)
       if (QuantBoxHolds(a.Boxes[i], cell)) return a.Histogram[cell] = a.BoxIndex[i];
@@ -598,6 +651,7 @@ int32_t QuantLookupSlow(int32_t cell) {
 
 int32_t QuantLookupOutside(int32_t cell) {
   QuantArea& a = *work;
+  a.CellsScattered = True32;
   if (a.SortedCount != a.TargetColours) {
     QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
     QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes);

@@ -1,20 +1,14 @@
 // Quantize: the palette optimiser. It chooses, for one image of any depth, a
-// palette of at most 256 colours; Mapping.h writes the 8-bit pixels with it.
+// palette of at most 256 colours. ImgQuantize (Mapping.h) is the whole
+// operation: these steps, then the writing of the 8-bit pixels with the
+// palette they leave.
 //
 // Design: a box-splitting (median-cut family) quantiser over a histogram of
 // 6 bits per channel. The colour cube is cut, box by box, along the axis of
 // greatest weighted variance, near the point that halves that variance; each
 // final box gives one palette colour. Colour distance and every weighting use
 // 900, 3481 and 121 for red, green and blue (the squares of 30, 59, 11).
-//
-// The results are defined by the cube of cells, but the work is done on a
-// list of the occupied cells: each box owns a contiguous run of that list, a
-// cut partitions the run, and pulling a box's faces in to its first occupied
-// slabs is the bounding box of its run. Statistics come from per-slab sums in
-// 64-bit integers, exact where the plain double sums are (below 2^53); a cut
-// sums only the smaller part and subtracts it from the box's sums. So a
-// picture with few colours costs little however large the cube is. The plain
-// scan of the cube remains in the tests as the reference.
+// QuantizeInternal.h describes how the work is laid out to make that fast.
 //
 // The work area is module state: the optimiser is not re-entrant and runs on
 // one thread.
@@ -23,127 +17,13 @@
 #include <cstdint>
 
 #include "image/ImageBuffer.h"
-#include "runtime/Errors.h"
-
-constexpr int32_t QuantCells = 262144;  // 64 x 64 x 64
-
-// Cell of 6-bit levels: red fastest, then green, then blue.
-inline int32_t QuantCell(int32_t r, int32_t g, int32_t b) { return r + 64 * g + 4096 * b; }
-// Cell of a 24-bit pixel read as the word blue | green << 8 | red << 16.
-inline int32_t QuantCellOfWord(uint32_t w) { return (w >> 18 & 0x3F) | (w >> 4 & 0xFC0) | (w << 10 & 0x3F000); }
-
-struct ColourBox {
-  int32_t RMin, RMax, GMin, GMax, BMin, BMax;  // inclusive bounds in 6-bit levels
-  int32_t RSpan, GSpan, BSpan;                 // max - min per axis
-  int32_t Diagonal;                            // 900 RSpan^2 + 3481 GSpan^2 + 121 BSpan^2
-  double RVariance, GVariance, BVariance;      // weighted spread per axis
-  int32_t RSplit, GSplit, BSplit;              // last level of the lower half of a cut
-};
-
-// Sums over the occupied cells of a box: per slab of each axis the number of
-// occupied cells (bits 40 and up) and the sum of their pixel counts
-// w = value + 1 (bits 0-39: at most 2^31 pixels), so that the slab's sum of
-// values v is the second minus the first; and from the slabs, the total
-// weight and the weighted sum of the levels of each axis.
-struct QuantBoxSums {
-  int64_t Total, Sum[3];
-  int64_t Slab[3][64];
-};
-constexpr int32_t QuantSlabShift = 40;
-
-// A palette as planes for a vector scan, entry i at place i. The distance
-// to a query (r, g, b) less the query's own term, 900 r^2 + 3481 g^2 +
-// 121 b^2, which is the same for every entry, is Square - Red r - Green g -
-// Blue b: the entry's own term and its components times twice the weights.
-struct QuantPlanes {
-  int32_t Square[256], Red[256], Green[256], Blue[256];
-};
-
-struct QuantArea {
-  // Before the palette is built: -1 for a colour no pixel has, else its pixel
-  // count minus 1, saturated at 2147483647. After: the palette index of every
-  // counted cell; the others stay -1 until the cell lookup (or, for the
-  // cells inside the boxes, QuantFillVolumes) gives them theirs.
-  int32_t Histogram[QuantCells];
-  int32_t ColourCount;             // cells other than -1 after counting
-  PaletteEntry QuantPalette[256];  // the palette being built
-  int32_t LevelTable[256];         // 4 x mean level -> component: 0 for 0..3, else itself
-  int32_t BoxCount;
-  ColourBox Boxes[256];
-  int32_t TargetColours;           // 2..256
-  // The optimiser's own index: the occupied cells (ColourCount of them,
-  // listed by QuantCount in order of first appearance, or in cell order for
-  // a large picture), each with its
-  // counted value once QuantSplit starts, regrouped so that box i owns the
-  // run BoxFirst[i] .. BoxLast[i] - 1. Reading the values from the list, not
-  // the cube, keeps the splitting in cache.
-  struct Entry {
-    int32_t Cell, Value;
-  };
-  // A cut reads a run from one list and writes its two parts to the same
-  // places of the other; BoxList tells which list holds a box (0: Occupied,
-  // 1: Spare). The order inside a run means nothing.
-  // Occupied has one entry more than the cells, since counting writes one
-  // entry ahead, and 255 more so that the same place in the two lists lies
-  // half a page (2048 bytes modulo 4096) apart: a cut from Occupied to Spare
-  // would otherwise store, entry by entry, to addresses that the processor
-  // takes for the next loads (they agree in their low 12 bits) and wait.
-  Entry Occupied[QuantCells + 256];
-  Entry Spare[QuantCells];
-  int32_t BoxFirst[256];
-  int32_t BoxLast[256];
-  int32_t BoxList[256];
-  // Per box while splitting: its sums (a cut sums the smaller part and takes
-  // the larger as the difference) and its greatest variance of an axis that
-  // can be cut (-1 when none), which is what QuantPickBox compares.
-  QuantBoxSums Sums[256];
-  double BestVariance[256];
-  int32_t BestAxis[256];
-  // A tournament over BestVariance: node i (1..255) holds the better box of
-  // nodes 2i and 2i + 1, leaf 256 + b is box b; the better box has the
-  // greater variance, or the lower index on equal variances.
-  int32_t PickTree[512];
-  // The first TargetColours palette entries ordered by green (ties by index),
-  // for the cell lookup's search; SortedCount is 0 until it is made.
-  struct SortedEntry {
-    int32_t Green, Red, Blue, Index;
-  };
-  SortedEntry ByGreen[256];
-  // The same entries as three planes of components, for a vector scan.
-  QuantPlanes Planes;
-  int32_t SortedCount;
-  // The palette index of each box (its own number until QuantBlackFirst
-  // exchanges two), and whether every cell inside the boxes holds it yet.
-  int32_t BoxIndex[256];
-  Bool32 VolumesFilled;
-  // 16-bit counters for a true-colour picture with more pixels than cells:
-  // half the cube's size stays in cache; a counter that wraps adds 65536 to
-  // its cell, and the counters are added into the cells at the end.
-  uint16_t Counts16[QuantCells];
-  // The low bytes of the cells, for the nearest mapping of a picture with
-  // more pixels than cells: a quarter of the cube's size stays in cache.
-  uint8_t CellIndex[QuantCells];
-};
-
-// Runs a step of the optimiser or of a mapping whose errors go to the trace
-// (TraceException); the work goes on with whatever state was reached.
-template <class Step>
-void QuantTraced(Step&& step) {
-  try {
-    step();
-  } catch (...) {
-    TraceException();
-  }
-}
-
-// The work area of the quantisation in progress; null when none.
-QuantArea* QuantWorkArea();
 
 // Allocates the work area when there is none (MemAlloc: a failure is the
 // memory error of the enclosing section), then sets every cell to -1 and
 // ColourCount and BoxCount to 0.
 void QuantPrepare();
-// Releases the work area (MemFree); the module pointer returns to null.
+// Releases the work area (MemFree); the module pointer returns to null. The
+// large arrays behind it are kept for the next call, their cells cleared.
 void QuantRelease();
 
 // Counts the pixels of source into the histogram, by depth (15, 16, 24, 32:
@@ -158,67 +38,7 @@ void QuantCount(const ImageBuffer& source);
 // colour nearest to black; unused entries are white.
 void QuantBuild(int32_t n);
 
-// The steps of QuantBuild, in the order it calls them.
-void QuantExactPalette();
-void QuantSplit();
-// Box and axis (0 red, 1 green, 2 blue) of greatest variance among boxes
-// whose Diagonal is above 0; ties go to the lower box, then red, green, blue.
-// An axis whose span is 0 is never chosen. False when no box qualifies.
-bool QuantPickBox(int32_t& box, int32_t& axis);
-void QuantShrinkBox(int32_t box);
-void QuantBoxStats(int32_t box);
-// Mean colour of a box weighted by pixel count, from the sums that its last
-// QuantShrinkBox or QuantBoxStats (or cut) left. Statistics mode: 6-bit
-// levels, each rounded half to even. Palette mode: 8-bit components through
-// LevelTable[trunc(4 x mean)]. (0, 0, 0) for an empty box.
-enum QuantMeanMode { QuantMeanStats, QuantMeanPalette };
-void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b);
-// Writes index into every cell inside the box's bounds, empty or not.
-void QuantFillBox(int32_t box, int32_t index);
-// Palette entry i is the palette-mode mean of box i; the box's counted cells
-// get index i. Its empty cells get the index when the cell lookup first meets
-// them, or all at once by QuantFillVolumes: the same cube as filling every box
-// whole, without the cost for a mapping that reads only counted cells.
-void QuantBoxPalette();
-// QuantFillBox for every box with its palette index; the dithers call it.
-void QuantFillVolumes();
-// Whether the cell lies inside the box's bounds.
-inline bool QuantBoxHolds(const ColourBox& x, int32_t cell) {
-  const int32_t r = cell & 63, g = cell >> 6 & 63, b = cell >> 12;
-  return r >= x.RMin && r <= x.RMax && g >= x.GMin && g <= x.GMax && b >= x.BMin && b <= x.BMax;
-}
-// Exchanges palette entries 0 and the one nearest to black, and the two
-// indices wherever the cells hold them.
-void QuantBlackFirst();
-
 // Index of the entry among the first count of palette nearest to the 8-bit
 // colour (red, green, blue) by 900 dr^2 + 3481 dg^2 + 121 db^2; ties keep the
 // lower index; 0 when count is 0.
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette);
-
-// QuantNearest over the first count entries of palette, searching outward in
-// green from the query through an ordered copy of the entries (made by
-// QuantSortPalette) and stopping where the green term alone exceeds the best
-// distance; the same result, ties included.
-void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::SortedEntry* sorted);
-int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
-                           const QuantArea::SortedEntry* sorted);
-
-// QuantNearest over the first count entries of planes (made by
-// QuantPlanesOf) by a vector scan of them all, where the processor has
-// AVX-512: the same result, ties included; -1 where it has not.
-void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes);
-int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes);
-
-// The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
-// still -1 inside a box gets the box's index; any other gets the QuantNearest
-// entry (over TargetColours entries) of its colour taken as 8-bit (each level
-// x 4). The cell keeps it.
-int32_t QuantLookupSlow(int32_t cell);
-// The cell lookup of a cell that lies in no box: its QuantNearest entry,
-// which the cell keeps.
-int32_t QuantLookupOutside(int32_t cell);
-inline int32_t QuantLookup(QuantArea& area, int32_t cell) {
-  int32_t v = area.Histogram[cell];
-  return v >= 0 ? v & 255 : QuantLookupSlow(cell);
-}

@@ -131,16 +131,33 @@ void AverageBytes(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t coun
   for (int32_t i = 0; i < count; ++i) out[i] = Mean(a[i], b[i]);
 }
 
-void AddBytes(const uint8_t* bytes, uint16_t* words, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) words[i] = uint16_t(words[i] + bytes[i]);
+// The 16-bit words at words + 2i (little-endian, any alignment) increase by
+// bytes[i], modulo 65536: LineAccumulate, and the sums of the vertical
+// reduction.
+void AddBytes(const uint8_t* __restrict bytes, uint8_t* __restrict words, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    uint16_t w;
+    std::memcpy(&w, words + 2 * i, 2);
+    w = uint16_t(w + bytes[i]);
+    std::memcpy(words + 2 * i, &w, 2);
+  }
 }
 
-// The last of n lines added to the sums of the others and the total divided
-// by n in 32-bit lanes (total <= 255 n, n <= 255): with m = ceil(2^24 / n),
-// x m < 2^32 and x (m n - 2^24) < 2^24, so the quotient is exact.
-void DivideSums(const uint16_t* words, const uint8_t* last, uint8_t* bytes, int32_t count, uint32_t n) {
-  uint32_t m = ((uint32_t(1) << 24) + n - 1) / n;
-  for (int32_t i = 0; i < count; ++i) bytes[i] = uint8_t((uint32_t(words[i] + last[i]) * m) >> 24);
+// bytes[i] = the low byte of word i / d (d 1 .. 255), exactly, in 32 bits:
+// LineDivide, and the means of the vertical reduction. A word is taken as
+// two digits of base 256, a = w >> 8 and the low byte. With m = ceil(2^24 /
+// d), (x m) >> 24 is x / d for every x < 256 d: x m < 2^32, and
+// x (m d - 2^24) < 256 d (d - 1) < 2^24. a / d is one such quotient, and
+// the remainder of a, times 256, plus the low byte is the other.
+void DivideWords(const uint8_t* __restrict words, uint8_t* __restrict bytes, int32_t count, uint32_t d) {
+  const uint32_t m = ((uint32_t(1) << 24) + d - 1) / d;
+  for (int32_t i = 0; i < count; ++i) {
+    uint16_t w;
+    std::memcpy(&w, words + 2 * i, 2);
+    const uint32_t a = uint32_t(w) >> 8, qa = (a * m) >> 24;
+    const uint32_t x = (a - qa * d) << 8 | (w & 255u);
+    bytes[i] = uint8_t((qa << 8) + ((x * m) >> 24));
+  }
 }
 
 // The lines of the vertical reduction: the same runs as the horizontal one,
@@ -171,16 +188,22 @@ int32_t MostMergedLines(int32_t srcH, int32_t newH) {
   return most;
 }
 
-// One output line of the vertical reduction from count source lines.
-void MergeLines(const uint8_t* in, int64_t line, int32_t count, uint8_t* out, uint16_t* sums) {
+// One output line of the vertical reduction from count source lines into
+// region A of the buffer; three or more are summed in 16-bit words at
+// sumsOffset and divided there (LineDivide).
+void MergeLines(const uint8_t* in, int64_t line, int32_t count, uint8_t* buffer, int32_t sumsOffset) {
   if (count == 1) {
-    std::memcpy(out, in, size_t(line));
+    std::memcpy(buffer, in, size_t(line));
   } else if (count == 2) {
-    AverageBytes(in, in + line, out, int32_t(line));
+    AverageBytes(in, in + line, buffer, int32_t(line));
   } else {
-    for (int64_t i = 0; i < line; ++i) sums[i] = in[i];
-    for (int32_t k = 1; k + 1 < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
-    DivideSums(sums, in + (count - 1) * line, out, int32_t(line), uint32_t(count));
+    uint8_t* sums = buffer + sumsOffset;
+    for (int64_t i = 0; i < line; ++i) {
+      const uint16_t w = in[i];
+      std::memcpy(sums + 2 * i, &w, 2);
+    }
+    for (int32_t k = 1; k < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
+    LineDivide(count, sumsOffset, int32_t(line), buffer);
   }
 }
 
@@ -262,14 +285,7 @@ void LineEnlarge(int32_t step, int32_t factor, int32_t ratio, int32_t dstLineByt
   }
 }
 
-void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) {
-  uint8_t* words = buffer + offset;
-  for (int32_t i = 0; i < count; ++i) {
-    uint32_t w = uint32_t(words[2 * i] | words[2 * i + 1] << 8) + buffer[i];
-    words[2 * i] = uint8_t(w);
-    words[2 * i + 1] = uint8_t(w >> 8);
-  }
-}
+void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) { AddBytes(buffer, buffer + offset, count); }
 
 void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer) {
   uint32_t d = uint32_t(divisor) & 255;
@@ -277,8 +293,7 @@ void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer)
     MonSetError(ErrOutOfRange);
     return;
   }
-  const uint8_t* words = buffer + offset;
-  for (int32_t i = 0; i < count; ++i) buffer[i] = uint8_t(uint32_t(words[2 * i] | words[2 * i + 1] << 8) / d);
+  DivideWords(buffer + offset, buffer, count, d);
 }
 
 void LineAverage(int32_t offset, int32_t count, uint8_t* buffer) {
@@ -310,7 +325,7 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       uint8_t* buffer = nullptr;
       MemAlloc(buffer, most * bpp + 2, 0, "(ImgScale)");
       uint8_t* b = buffer + most;
-      uint16_t* sums = reinterpret_cast<uint16_t*>(buffer + ((most + 1) & ~1));
+      const int32_t sums = (most + 1) & ~1;
       const int32_t rx = srcW * ScaleUnit / newWidth, ry = srcH * ScaleUnit / newHeight;
       const int32_t fx = uint16_t(newWidth / srcW), fy = uint16_t(newHeight / srcH);
 

@@ -57,6 +57,11 @@ void LineReduce(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLi
 // the output falls behind.
 void LineEnlarge(int32_t step, int32_t factor, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes,
                  uint8_t* buffer);
+// The next three are the loops of ImgScale's vertical steps: a reduction
+// of three or more lines sums them with LineAccumulate's loop and divides
+// with LineDivide, two are averaged with LineAverage's loop. The bytes and
+// the words they read must not overlap.
+//
 // The 16-bit word at buffer + offset + 2i (little-endian, any alignment)
 // increases by byte i, modulo 65536, for i in 0 .. count - 1.
 void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer);

@@ -64,7 +64,7 @@ SpiralPlacement SpiralScreenPlacement(int32_t width, int32_t height) {
 void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place) {
   MonRun([&] {
     if (width < 1 || height < 1 || width > SpiralMaxSide || height > SpiralMaxSide || !(place.Half > 0))
-      MonSetError(5, 5);
+      MonSetError(ErrMemInvalidRequest);
     scene.Width = width;
     scene.Height = height;
     scene.Place = place;

@@ -75,10 +75,12 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
   if (adjusted < 0) return ErrMemInvalidRequest.Code;
   int32_t pos = MemFindAt(owner, ByBlockAndOwner);
   if (pos == NotFound) {
+    // A block the table cannot hold is never handed out: a caller inside a
+    // failing section would drop it untracked.
+    if (memCount == MemTableSize) return ErrMemFatal.Code;
     void* block = std::malloc(size_t(adjusted));
     if (!block) return ErrMemAllocFault.Code;
     WriteOwner(owner, block);
-    if (memCount == MemTableSize) return ErrMemFatal.Code;
     MemEntry& e = MemTable[memCount];
     e.Block = block;
     e.Owner = owner;
@@ -103,6 +105,8 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
 
 int32_t MemCount() { return memCount; }
 int32_t MemPeak() { return memPeak; }
+
+bool MemSizeAccepted(int64_t size) { return size >= 1 && size <= INT32_MAX && AdjustedSize(int32_t(size)) >= 0; }
 
 int32_t MemFindAt(const void* owner, MemFindMode mode) {
   void* block = ReadOwner(owner);

@@ -51,10 +51,10 @@ void MemSwapAt(void* a, void* b);
 // owns, keeping its contents. Returns 0 or the code of a memory error of
 // Errors.h: ErrMemInvalidRequest for a size below 1 or too large,
 // ErrMemAllocFault or ErrMemReallocFault when the heap refuses, ErrMemFatal
-// when the table is full. p is unchanged on failure except for a full table,
-// where the new block stays in p untracked. The code goes to
-// MonSetError(ErrCatMemory, code): inside a monitored section a failure
-// raises EMon.
+// when the table is full. p is unchanged on failure; with the table full no
+// block is obtained at all, so a failing caller has nothing to release. The
+// code goes to MonSetError(ErrCatMemory, code): inside a monitored section a
+// failure raises EMon.
 template <class T>
 int32_t MemAlloc(T*& p, int32_t size, int32_t tag = 0, const std::string& name = "") {
   return MemAllocAt(&p, size, tag, name);
@@ -90,6 +90,10 @@ void MemSwap(T*& a, T*& b) {
 
 int32_t MemCount();
 int32_t MemPeak();
+// Whether MemAlloc accepts a request of size bytes (1 .. 2045222518: the
+// sizes whose adjusted size fits 32 bits). Callers compute a size in 64 bits
+// and ask this before anything is allocated.
+bool MemSizeAccepted(int64_t size);
 
 // Frees the entries at positions mark and above, newest first, by their own
 // Block fields; the owner variables keep their old addresses.

@@ -17,6 +17,7 @@
 #include "runtime/System.h"
 #include "saver/Common1Win32.h"
 #include "saver/SSaverWin32.h"
+#include "saver/wConfigWin32.h"
 
 void StartPlayer(Qssaver*) {
   std::string folder = GetInstFolder();
@@ -46,6 +47,7 @@ int SpiraRunProgram(const char* commandLine) {
   MediaStartup();
   if (Qssaver* saver = SaverCreate(commandLine)) {
     SaverSetOnSaver(saver, StartPlayer);
+    SaverSetOnConfigure(saver, ShowConfig);
     SaverSetOnPaint(saver, PaintPreview);
     SaverSetOnDefault(saver, MakeDefault);
     SaverRun(saver);

@@ -1,6 +1,6 @@
 // SpiraRun: the program module of Spiralux.scr. Its handlers are installed
-// into the screen-saver framework in the order StartPlayer, PaintPreview,
-// MakeDefault;
+// into the screen-saver framework in the order StartPlayer, ShowConfig
+// (wConfigWin32.h), PaintPreview, MakeDefault;
 // SpiraRunProgram is the whole entry sequence, which WinMain
 // (SpiraluxMainWin32.cpp) calls. Win32 only (SpiraRunWin32.cpp), in the saver
 // library so that tools and tests can link the handlers.

@@ -41,13 +41,33 @@ TEST_F(Buffer, InvalidSizesAreMemoryErrorsAndKeepTheGeometry) {
   struct Case {
     int32_t w, h, bits;
   } cases[] = {{0, 4, 24}, {4, 0, 24}, {-4, -4, 24}, {65536, 65536, 24}, {4, 4, 0}};
+  std::mt19937 rng(3);
+  img.Fill(rng);
+  const std::vector<uint8_t> bytes = img.Data();
+  uint8_t* const block = img.Pixels;
   for (const Case& c : cases) {
     EXPECT_THROW(ImgAlloc(img, c.w, c.h, c.bits), EMon) << c.w << "x" << c.h;
     EXPECT_EQ(LastError(), (ErrorPair{5, 5}));
     EXPECT_EQ(img.Width, 4);
+    EXPECT_EQ(img.Height, 4);
+    EXPECT_EQ(img.BytesPerPixel, 3);
     EXPECT_EQ(img.BitsPerPixel, 24);
-    EXPECT_TRUE(ImgHasPixels(img));
+    EXPECT_EQ(img.Pixels, block);
+    EXPECT_EQ(img.Data(), bytes);
+    EXPECT_EQ(MemCount(), base + 1);
+    // The size asked for is noted: the record no longer claims its pixels.
+    EXPECT_EQ(img.Size, -1);
+    EXPECT_FALSE(ImgHoldsPixels(img));
   }
+  // A record without a tracked block ends with none and no geometry.
+  Image fresh;
+  fresh.Width = fresh.Height = 7;
+  fresh.BitsPerPixel = 8;
+  EXPECT_THROW(ImgAlloc(fresh, 0, 4, 24), EMon);
+  EXPECT_EQ(fresh.Pixels, nullptr);
+  EXPECT_EQ(fresh.Width, 0);
+  EXPECT_EQ(fresh.Height, 0);
+  EXPECT_EQ(fresh.BitsPerPixel, 0);
 }
 
 TEST_F(Buffer, FreeReleasesAndZeroes) {

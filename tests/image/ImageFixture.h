@@ -44,6 +44,19 @@ class VectorLoopsFixture : public ImageFixture, public ::testing::WithParamInter
 };
 #define VectorLoopsOnAndOff ::testing::Values(true, false), VectorLoopsFixture::Name
 
+// Fills the tracked-block table to `free` entries short of full, for the
+// calls that must fail cleanly when it is full; the blocks go with it.
+struct FullTable {
+  std::vector<char*> Blocks;
+  int32_t Mark;
+  explicit FullTable(int32_t free) : Blocks(size_t(MemTableSize - free - MemCount()), nullptr), Mark(MemCount()) {
+    for (char*& p : Blocks) MemAlloc(p, 1);
+  }
+  ~FullTable() { MemFreeAbove(Mark); }
+  FullTable(const FullTable&) = delete;
+  FullTable& operator=(const FullTable&) = delete;
+};
+
 // An image record that releases its block at the end of the scope.
 struct Image : ImageBuffer {
   Image() { ImgInit(*this); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/PictureStream.h"
 #include "runtime/Errors.h"
 
 // A small deterministic generator (xorshift) for random pictures and sizes.
@@ -30,17 +31,18 @@ struct StreamBits {
     }
     return *this;
   }
-  StreamBits& Length(int32_t n) { return n < 256 ? Put(n, 2 * (31 - __builtin_clz(n))) : Put(n - 256, 16); }
-  StreamBits& Literal(uint8_t b) { return Put(3, 2).Put(b, 8); }
-  StreamBits& Above(int32_t n) { return Put(1, 4).Put(0, 1).Put(n - 2, 7); }
-  StreamBits& ShortSkip(int32_t n) { return Put(1, 4).Put(2, 2).Put(n - 2, 6); }
-  StreamBits& LongSkip(int32_t g, int32_t v) { return Put(1, 4).Put(3, 2).Put(v, 6).Length(g); }
-  StreamBits& End() { return Put(1, 4).Put(3, 2).Put(0, 6); }
-  StreamBits& Repeat(int32_t k) { return Put(2 + k / 256, 4).Put(k & 255, 8); }
+  StreamBits& Length(int32_t n) { return Put(n < 256 ? n : n - 256, StreamLengthBits(n)); }
+  StreamBits& Literal(uint8_t b) { return Put(StreamLiteralPrefix, 2).Put(b, 8); }
+  StreamBits& Control(uint32_t kind, int32_t kindBits) { return Put(StreamControlCode, 4).Put(kind, kindBits); }
+  StreamBits& Above(int32_t n) { return Control(StreamAboveKind, 1).Put(n - 2, 7); }
+  StreamBits& ShortSkip(int32_t n) { return Control(StreamShortSkipKind, 2).Put(n - 2, 6); }
+  StreamBits& LongSkip(int32_t g, int32_t v) { return Control(StreamLongSkipKind, 2).Put(v, 6).Length(g); }
+  StreamBits& End() { return Control(StreamLongSkipKind, 2).Put(0, 6); }
+  StreamBits& Repeat(int32_t k) { return Put(StreamRepeatCode + k / 256, 4).Put(k & 255, 8); }
   StreamBits& Reference(int32_t d, int32_t o, int32_t n) {
-    return Put(6 + d / 4, 4).Put((d & 3) << 6 | o, 8).Length(n);
+    return Put(StreamReferenceCode + d / 4, 4).Put((d & 3) << 6 | o, 8).Length(n);
   }
-  StreamBits& ByteRun(uint8_t v, int32_t n) { return Put(0, 4).Put(v, 8).Length(n); }
+  StreamBits& ByteRun(uint8_t v, int32_t n) { return Put(StreamRunCode, 4).Put(v, 8).Length(n); }
 };
 
 inline void PutInt32(std::vector<uint8_t>& b, int32_t v) {

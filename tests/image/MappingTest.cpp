@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "ImageFixture.h"
-#include "image/DitherMatrix.h"
 #include "image/Mapping.h"
-#include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
+#include "reference/Mapping.h"
 
 namespace {
 
@@ -236,31 +236,6 @@ void BuildPalette(const ImageBuffer& source) {
   QuantBuild(256);
 }
 
-// The plain diffusion: every share added into the pixels in place, one
-// after the other, as the mapping is defined.
-void PlainDiffuse(uint8_t* src, int32_t w, int32_t h, int32_t step, std::vector<uint8_t>& out) {
-  QuantArea& a = *QuantWorkArea();
-  std::vector<int32_t> t7 = Table(7), t3 = Table(3), t5 = Table(5), t1 = Table(1);
-  auto add = [&](uint8_t* p, const std::vector<int32_t>& t, const int* e) {
-    for (int c = 0; c < 3; ++c) p[c] = uint8_t(Clamp(p[c] + t[256 + e[c]], 0, 255));
-  };
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) {
-      uint8_t* p = src + (size_t(y) * w + x) * step;
-      int32_t k = QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
-      out.push_back(uint8_t(k));
-      if (y % 2 == 0 && x == 0) continue;
-      const PaletteEntry& c = a.QuantPalette[k];
-      int e[3] = {p[0] - c.Blue, p[1] - c.Green, p[2] - c.Red};
-      if (x < w - 1) add(p + step, t7, e);
-      if (y < h - 1) {
-        if (x > 0) add(p + (size_t(w) - 1) * step, t3, e);
-        add(p + size_t(w) * step, t5, e);
-        if (x < w - 1) add(p + (size_t(w) + 1) * step, t1, e);
-      }
-    }
-}
-
 }  // namespace
 
 // Each case runs through the vector loop and, with the vector loops turned
@@ -293,7 +268,7 @@ TEST_P(DiffusionLoops, MatchThePlainLoop) {
     ImgCopy(src, plain);
     std::vector<uint8_t> expected;
     BuildPalette(plain);
-    PlainDiffuse(plain.Pixels, c.w, c.h, c.step, expected);
+    ref::PlainDiffuse(plain.Pixels, c.w, c.h, c.step, expected);
     BuildPalette(src);
     QuantMapDiffuse(src.Pixels, c.w, c.h, c.step, dst);
     EXPECT_EQ(dst.Data(), expected) << c.w << "x" << c.h;
@@ -319,20 +294,42 @@ TEST_P(OrderedLoops, MatchThePlainLoop) {
     // The plain loop first, on a palette of its own: the cells it fills do
     // not decide what the mapping finds.
     BuildPalette(src);
-    QuantArea& a = *QuantWorkArea();
-    auto look = [&](int32_t r, int32_t g, int32_t b) { return QuantLookup(a, QuantCell(r >> 2, g >> 2, b >> 2)); };
     std::vector<uint8_t> expected;
-    for (int32_t y = 0; y < c.h; ++y)
-      for (int32_t x = 0; x < c.w; ++x) {
-        const uint8_t* p = src.Pixels + (size_t(y) * c.w + x) * c.step;
-        const PaletteEntry& e = a.QuantPalette[look(p[2], p[1], p[0])];
-        int32_t o = 2 * DitherMatrix[y % 128][x % 128];
-        auto towards = [&](int32_t palette, int32_t pixel) { return Clamp(palette + (pixel - palette) * o / 255, 0, 255); };
-        expected.push_back(uint8_t(look(towards(e.Red, p[2]), towards(e.Green, p[1]), towards(e.Blue, p[0]))));
-      }
+    ref::PlainOrdered(src.Pixels, c.w, c.h, c.step, expected);
     BuildPalette(src);
     QuantMapOrdered(src.Pixels, c.w, c.h, c.step, dst);
     EXPECT_EQ(dst.Data(), expected) << c.w << "x" << c.h;
     QuantRelease();
   }
+}
+
+// The optimiser keeps its cube from call to call and clears only the cells
+// a call counted, or all of them after a call that wrote others: what a
+// call gives must not depend on the calls before it, whatever they wrote.
+TEST_F(Mapping, ResultsDoNotDependOnTheCallsBefore) {
+  std::mt19937 rng(17);
+  Image many(60, 40, 24), few(30, 20, 24), indexed(20, 20, 8);
+  many.Fill(rng);
+  for (int32_t i = 0; i < few.Width * few.Height; ++i) few.SetBgr(i, uint8_t(i % 7 * 36), uint8_t(i % 5 * 60), 200);
+  indexed.Fill(rng);
+  for (PaletteEntry& e : indexed.Palette) e = {uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
+  auto quantize = [](const ImageBuffer& picture, int32_t method) {
+    Image source, target;
+    ImgCopy(picture, source);
+    ImgQuantize(source, target, method);
+    std::vector<uint8_t> out = target.Data();
+    const uint8_t* palette = &target.Palette[0].Blue;
+    out.insert(out.end(), palette, palette + sizeof target.Palette);
+    return out;
+  };
+  for (const ImageBuffer* picture : {static_cast<const ImageBuffer*>(&many), static_cast<const ImageBuffer*>(&few)})
+    for (int32_t method = 0; method < 3; ++method) {
+      const std::vector<uint8_t> first = quantize(*picture, method);
+      for (const ImageBuffer* before : {static_cast<const ImageBuffer*>(&many), static_cast<const ImageBuffer*>(&few),
+                                        static_cast<const ImageBuffer*>(&indexed)})
+        for (int32_t earlier = 0; earlier < 3; ++earlier) {
+          quantize(*before, earlier);
+          EXPECT_EQ(quantize(*picture, method), first) << "method " << method << " after " << earlier;
+        }
+    }
 }

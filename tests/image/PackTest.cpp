@@ -142,3 +142,35 @@ TEST(PackBlock, BadArgumentsCannotCompress) {
   ImgFree(image);
   ImgFree(other);
 }
+
+// A record re-described larger than its block (ImgSetGeometry keeps the
+// block) is refused whole, raw or packed, as picture or as previous
+// picture: nothing is read past the block and nothing is left allocated.
+TEST(PackBlock, BlocksShorterThanTheirGeometryCannotCompress) {
+  const ErrorPair cannot = ErrImgCannotCompress;
+  ImageBuffer image, previous;
+  ImgInit(image);
+  ImgInit(previous);
+  ImgAlloc(image, 4, 4, 24);
+  ImgAlloc(previous, 8, 8, 24);
+  ImgSetGeometry(image, 8, 8, 24);
+  const int32_t blocks = MemCount();
+  for (bool compressed : {false, true}) {
+    uint8_t* block = nullptr;
+    int32_t length = -1;
+    EXPECT_EQ(ErrorOf([&] { ImgSaveToMemory(image, nullptr, compressed, block, length); }), cannot);
+    EXPECT_EQ(ErrorOf([&] { ImgSaveToMemory(previous, &image, compressed, block, length); }), cannot);
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(length, -1);
+    EXPECT_EQ(MemCount(), blocks);
+  }
+  // Described back within its block, it saves.
+  ImgSetGeometry(image, 4, 2, 24);
+  uint8_t* block = nullptr;
+  int32_t length = 0;
+  ImgSaveToMemory(image, nullptr, false, block, length);
+  EXPECT_EQ(length, PictureHeaderBytes + 4 * 2 * 3);
+  MemFree(block);
+  ImgFree(image);
+  ImgFree(previous);
+}

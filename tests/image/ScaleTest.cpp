@@ -3,8 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "ImageFixture.h"
 #include "LoadTestSupport.h"
-#include "ScaleTestReference.h"
+#include "reference/Scale.h"
 #include "assets/BuiltInPicture.h"
 #include "image/ImageBuffer.h"
 #include "image/Load.h"
@@ -232,4 +233,70 @@ TEST(ScaleBuiltIn, ThePreviewPictureScalesInItsOwnRecord) {
   EXPECT_EQ(MemCount(), before);
   EXPECT_EQ(std::vector<uint8_t>(image.Pixels, image.Pixels + 152 * 112 * 3), ref::Scale(pixels, 160, 120, 3, 152, 112));
   ImgFree(image);
+}
+
+// With the table of tracked blocks filled to its last entries, a scale
+// either works or fails with the table's error; either way it leaves behind
+// no block and no pointer to a released one (the leak sanitizer watches the
+// untracked ones), and the source still holds its pixels. In place and into
+// a fresh record, at 24 bits and at 16 (which works on a converted copy).
+TEST(ScaleLimits, AFullTableFailsCleanly) {
+  // One fill of the table; each case frees its own few entries and a source.
+  FullTable table(0);
+  auto entries = [&](int32_t n, bool release) {
+    for (int32_t j = 0; j < n; ++j) {
+      char*& p = table.Blocks[table.Blocks.size() - 1 - size_t(j)];
+      if (release)
+        MemFree(p);
+      else
+        MemAlloc(p, 1);
+    }
+  };
+  int32_t failures = 0;
+  for (int32_t bits : {24, 16})
+    for (bool inPlace : {false, true})
+      for (int32_t free = 0; free <= 4; ++free) {
+        entries(free + 1, true);
+        ImageBuffer src, dst;
+        ImgInit(src);
+        ImgInit(dst);
+        Fill(src, 40, 30, bits, RandomBytes(40 * 30 * 3, 5));
+        const std::vector<uint8_t> pixels(src.Pixels, src.Pixels + src.Size);
+        const int32_t before = MemCount();
+        const ErrorPair error = ErrorOf([&] { ImgScale(src, inPlace ? src : dst, 20, 60); });
+        if (error.Category != 0) {
+          ++failures;
+          EXPECT_EQ(error, ErrMemFatal) << bits << " bits, free " << free;
+          EXPECT_EQ(MemCount(), before);
+          ASSERT_TRUE(src.Pixels && MemTest(src.Pixels));
+          // In place, a 16-bit source may be left at the work depth.
+          if (!inPlace || src.BitsPerPixel == bits)
+            EXPECT_EQ(std::vector<uint8_t>(src.Pixels, src.Pixels + src.Size), pixels) << bits << " bits";
+          else
+            EXPECT_EQ(src.BitsPerPixel, 24);
+          EXPECT_EQ(dst.Pixels, nullptr);
+        } else {
+          EXPECT_EQ((inPlace ? src : dst).Width, 20);
+        }
+        ImgFree(src);
+        ImgFree(dst);
+        entries(free + 1, false);
+      }
+  EXPECT_GE(failures, 8) << "the table was never full enough";
+}
+
+// The division of the vertical reduction, by multiplication in 32 bits,
+// against the plain quotient of every word by every divisor.
+TEST(ScaleReference, LineDivideIsExactForEveryWordAndDivisor) {
+  std::vector<uint8_t> buffer(3 * 65536);
+  for (int32_t d = 1; d <= 255; ++d) {
+    for (int32_t w = 0; w < 65536; ++w) {
+      buffer[65536 + 2 * w] = uint8_t(w);
+      buffer[65536 + 2 * w + 1] = uint8_t(w >> 8);
+    }
+    LineDivide(d, 65536, 65536, buffer.data());
+    int32_t wrong = 0;
+    for (int32_t w = 0; w < 65536; ++w) wrong += buffer[w] != uint8_t(w / d);
+    ASSERT_EQ(wrong, 0) << "divisor " << d;
+  }
 }

@@ -1,10 +1,9 @@
 // The preview window in one process: the parent (standing in for the
 // miniature screen of Display Properties) lives on a second thread, the
 // preview window and its loop on the main thread, as across processes.
-#include <future>
 #include <stdexcept>
-#include <thread>
 
+#include "HostWindow.h"
 #include "WinTest.h"
 #include "saver/SSaverWin32.h"
 
@@ -12,43 +11,9 @@ using namespace wintest;
 
 namespace {
 
-LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A white 152 x 112 popup window on its own thread, shared by the suite
-// (Wine takes about two seconds to make and end one).
-class Parent {
- public:
-  Parent() {
-    std::promise<HWND> made;
-    std::future<HWND> window = made.get_future();
-    thread_ = std::thread([&made] {
-      WNDCLASSA wc{};
-      wc.lpfnWndProc = ParentProc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      wc.lpszClassName = "SpiraluxTestParent";
-      RegisterClassA(&wc);
-      HWND w = CreateWindowExA(0, "SpiraluxTestParent", "parent", WS_POPUP | WS_VISIBLE, 40, 30, 152,
-                               112, nullptr, nullptr, wc.hInstance, nullptr);
-      made.set_value(w);
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    });
-    window_ = window.get();
-  }
-  ~Parent() {
-    PostMessageA(window_, WM_CLOSE, 0, 0);
-    thread_.join();
-  }
-  HWND Window() const { return window_; }
-
- private:
-  std::thread thread_;
-  HWND window_ = nullptr;
-};
+// The white 152 x 112 host window is shared by the suite (Wine takes about
+// two seconds to make and end one).
+using Parent = HostWindow;
 
 // What the hooks and the timer saw.
 struct Seen {
@@ -98,7 +63,7 @@ class Preview : public ::testing::Test {
     s_.OnPreviewStop = OnStop;
     s_.Window = parent_->Window();
   }
-  static void SetUpTestSuite() { parent_ = new Parent; }
+  static void SetUpTestSuite() { parent_ = new Parent(152, 112); }
   static void TearDownTestSuite() {
     delete parent_;
     parent_ = nullptr;

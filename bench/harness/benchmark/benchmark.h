@@ -126,7 +126,8 @@ inline __attribute__((always_inline)) void DoNotOptimize(T& value) {
 // Makes every pending write to memory happen here.
 inline __attribute__((always_inline)) void ClobberMemory() { asm volatile("" : : : "memory"); }
 
-// Reads the --benchmark_* flags and removes them from argv.
+// Reads the --benchmark_* flags (every flag not given takes its default)
+// and removes them from argv.
 void Initialize(int* argc, char** argv);
 // True (after printing them) when arguments other than the program's name
 // are left.

@@ -1,0 +1,616 @@
+// The configuration dialog of Spiralux.scr: its control tree and the speed
+// it opens with, read by messages from this process; then the dialog worked
+// as a user works it, by real X key and mouse events (xdotool, started
+// through Wine's Unix spawn) into the window under Xvfb, the dialog's caption
+// and the registry checked after each step; the link opened through an http
+// handler that this test registers; the layout at 144 DPI.
+#include "WinTest.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+
+#include "saver/wConfigWin32.h"
+
+using namespace wintest;
+
+// For the failure messages of the layout checks.
+static std::ostream& operator<<(std::ostream& os, const UiRect& r) {
+  return os << "(" << r.Left << ", " << r.Top << ", " << r.Width << " x " << r.Height << ")";
+}
+
+namespace {
+
+constexpr DWORD Soon = 20000;  // generous bound under a loaded Wine
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = Soon) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    if (done()) return true;
+    Sleep(50);
+  }
+  return done();
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string TextOf(HWND window) {
+  char text[256] = "";
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+// The window's place and size inside its parent's client area.
+UiRect RectInParent(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+struct FormSearch {
+  DWORD process;
+  HWND form;
+};
+
+BOOL CALLBACK FindForm(HWND window, LPARAM param) {
+  FormSearch* search = reinterpret_cast<FormSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->process && ClassOf(window) == "TfrmConfig" && IsWindowVisible(window)) {
+    search->form = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The controls of a shown dialog, found by class and text.
+struct Dialog {
+  HWND form = nullptr, box = nullptr, bar = nullptr, label = nullptr, ok = nullptr,
+       cancel = nullptr;
+
+  static BOOL CALLBACK Collect(HWND window, LPARAM param) {
+    Dialog* d = reinterpret_cast<Dialog*>(param);
+    std::string cls = ClassOf(window);
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    if (cls == "msctls_trackbar32") d->bar = window;
+    if (cls == "Static") d->label = window;
+    if (cls == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX) d->box = window;
+    if (cls == "Button" && TextOf(window) == "OK") d->ok = window;
+    if (cls == "Button" && TextOf(window) == "Cancel") d->cancel = window;
+    return TRUE;
+  }
+  bool Complete() const { return form && box && bar && label && ok && cancel; }
+  std::string Caption() const { return TextOf(box); }
+  int Position() const { return int(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
+};
+
+// Spiralux.scr started with args, and its dialog once it is shown.
+Dialog OpenDialog(const Process& scr) {
+  Dialog d;
+  WaitUntil([&] {
+    FormSearch search = {scr.Id(), nullptr};
+    EnumWindows(FindForm, reinterpret_cast<LPARAM>(&search));
+    d.form = search.form;
+    return d.form != nullptr || !scr.Running();
+  });
+  if (d.form) {
+    EnumChildWindows(d.form, Dialog::Collect, reinterpret_cast<LPARAM>(&d));
+    // The caption is set once LoadSettings has run.
+    WaitUntil([&] { return TextOf(d.form) == "Spiralux 1.0"; });
+  }
+  return d;
+}
+
+// The stored FrameDelay, or -1 when there is none.
+int StoredDelay() {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, SettingsSubKey, "FrameDelay", RRF_RT_REG_DWORD, nullptr,
+                   &value, &size) != ERROR_SUCCESS)
+    return -1;
+  return int(value);
+}
+
+void StoreDelay(DWORD delay) { SetSetting("FrameDelay", REG_DWORD, &delay, sizeof delay); }
+
+// --- real input ----------------------------------------------------------------
+
+// Runs xdotool with the arguments and waits for it; true when it succeeded.
+bool Xdo(std::initializer_list<std::string> args) {
+  using Spawn = LONG(WINAPI*)(char* const argv[], int wait);
+  static Spawn spawn = reinterpret_cast<Spawn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+  if (!spawn) return false;
+  std::vector<std::string> words = {"xdotool"};
+  words.insert(words.end(), args);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  return spawn(argv.data(), TRUE) == 0;
+}
+
+std::string XWindowOf(HWND form) {
+  return std::to_string(reinterpret_cast<uintptr_t>(GetPropA(form, "__wine_x11_whole_window")));
+}
+
+// Gives the dialog the X focus, then types the keys with real key events.
+bool Keys(const Dialog& d, std::initializer_list<std::string> keys) {
+  if (!Xdo({"windowfocus", "--sync", XWindowOf(d.form)})) return false;
+  // Wine activates the window on the focus event: wait until it has.
+  WaitUntil([&] { return GetForegroundWindow() == d.form; }, 5000);
+  for (const std::string& key : keys)
+    if (!Xdo({"key", "--delay", "60", key})) return false;
+  return true;
+}
+
+POINT CentreOf(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool ClickAt(POINT p) {
+  return Xdo({"mousemove", "--sync", std::to_string(p.x), std::to_string(p.y), "click", "1"});
+}
+
+// A rectangle that the trackbar of another process writes, by message, into
+// memory of its own process; on the screen.
+RECT BarRect(const Process& scr, HWND bar, UINT message) {
+  RECT r = {0, 0, 0, 0};
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, scr.Id());
+  if (!process) return r;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+  if (remote) {
+    SendMessageA(bar, message, 0, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Places are read in physical pixels, also while the display runs at 144 DPI.
+const bool dpiAware = SetProcessDPIAware() != 0;
+
+LOGFONTA FontOf(HWND window) {
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+// The face that the system gives for the window's font, and its kind.
+std::string RealFaceOf(HWND window) {
+  HDC dc = GetDC(window);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+  char face[LF_FACESIZE] = "";
+  GetTextFaceA(dc, sizeof face, face);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(window, dc);
+  return std::string(face) + ((metrics.tmPitchAndFamily & TMPF_TRUETYPE) ? ", TrueType" : ", bitmap") +
+         ", " + std::to_string(metrics.tmHeight) + " pixels high";
+}
+
+// A value under HKEY_CURRENT_USER set for the programs started afterwards;
+// the value before comes back at the end of the scope.
+class UserSetting {
+ public:
+  UserSetting(const char* path, const char* name, DWORD type, const void* data, DWORD size)
+      : name_(name) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                    nullptr);
+    DWORD savedSize = sizeof saved_;
+    had_ = RegQueryValueExA(key_, name, nullptr, &savedType_, saved_, &savedSize) == ERROR_SUCCESS;
+    savedSize_ = savedSize;
+    RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+  }
+  ~UserSetting() {
+    if (had_)
+      RegSetValueExA(key_, name_.c_str(), 0, savedType_, saved_, savedSize_);
+    else
+      RegDeleteValueA(key_, name_.c_str());
+    RegCloseKey(key_);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  std::string name_;
+  BYTE saved_[256] = {};
+  DWORD savedType_ = 0, savedSize_ = 0;
+  bool had_ = false;
+};
+
+// The display's pixels per inch for the programs started afterwards.
+class DisplayDpi : public UserSetting {
+ public:
+  explicit DisplayDpi(DWORD dpi)
+      : UserSetting("Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, sizeof dpi) {}
+};
+
+// Without a window manager Wine draws the caption and frame (the close box
+// among them) only for windows that it is told are not managed.
+class UnmanagedWindows : public UserSetting {
+ public:
+  UnmanagedWindows() : UserSetting("Software\\Wine\\X11 Driver", "Managed", REG_SZ, "N", 2) {}
+};
+
+class ConfigDialog : public SettingsTest {
+ private:
+  UnmanagedWindows unmanaged_;
+};
+
+}  // namespace
+
+// The form made in this process: its fonts as designed, and the face that
+// Wine gives for "MS Sans Serif".
+TEST(ConfigForm, FontsAreAsDesigned) {
+  ASSERT_TRUE(dpiAware);
+  UiApplication application;
+  application.Initialize();
+  TfrmConfig form;
+  form.LoadSettings();
+  LOGFONTA box = FontOf(form.boxMain.Handle());
+  EXPECT_STREQ(box.lfFaceName, "MS Sans Serif");
+  EXPECT_EQ(box.lfHeight, -11);
+  EXPECT_EQ(box.lfWeight, FW_NORMAL);
+  EXPECT_EQ(box.lfCharSet, DEFAULT_CHARSET);
+  for (HWND w : {form.btnOK.Handle(), form.btnCancel.Handle()})
+    EXPECT_EQ(FontOf(w).lfHeight, -11);
+  LOGFONTA link = FontOf(form.labHome.Handle());
+  EXPECT_STREQ(link.lfFaceName, "MS Sans Serif");
+  EXPECT_EQ(link.lfHeight, -13);  // 10 points
+  EXPECT_EQ(link.lfWeight, FW_BOLD);
+  EXPECT_TRUE(link.lfUnderline);
+  EXPECT_EQ(form.Font().Colour, CLR_INVALID) << "the window-text colour";
+  EXPECT_EQ(form.labHome.Font().Colour, RGB(0, 0, 255));
+  // The label keeps the height of its text in the link font.
+  HDC dc = GetDC(form.labHome.Handle());
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(
+                                     SendMessageA(form.labHome.Handle(), WM_GETFONT, 0, 0)));
+  TEXTMETRICA metrics;
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(form.labHome.Handle(), dc);
+  EXPECT_EQ(form.labHome.Bounds().Height, metrics.tmHeight);
+  RecordProperty("MSSansSerifFace", RealFaceOf(form.boxMain.Handle()));
+  std::printf("\"MS Sans Serif\" is drawn with the face %s\n",
+              RealFaceOf(form.boxMain.Handle()).c_str());
+}
+
+// --- by messages ------------------------------------------------------------------
+
+TEST_F(ConfigDialog, ControlTreeIsLaidOutAsDesigned) {
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+
+  EXPECT_EQ(TextOf(d.form), "Spiralux 1.0");
+  RECT outer, client;
+  GetWindowRect(d.form, &outer);
+  GetClientRect(d.form, &client);
+  EXPECT_EQ(outer.left, 236);
+  EXPECT_EQ(outer.top, 244);
+  EXPECT_EQ(client.right, 486);
+  EXPECT_EQ(client.bottom, 220);
+  LONG style = GetWindowLongA(d.form, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_TRUE(GetWindowLongA(d.form, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+
+  EXPECT_EQ(GetParent(d.box), d.form);
+  EXPECT_EQ(GetParent(d.bar), d.box);
+  EXPECT_EQ(GetParent(d.label), d.box);
+  EXPECT_EQ(GetParent(d.ok), d.form);
+  EXPECT_EQ(GetParent(d.cancel), d.form);
+  EXPECT_EQ(RectInParent(d.box), (UiRect{12, 8, 463, 148}));
+  EXPECT_EQ(RectInParent(d.bar), (UiRect{10, 30, 442, 46}));
+  EXPECT_EQ(RectInParent(d.ok), (UiRect{275, 175, 90, 28}));
+  EXPECT_EQ(RectInParent(d.cancel), (UiRect{375, 175, 90, 28}));
+  // The link: the bar's left edge and width, the height of its text.
+  UiRect label = RectInParent(d.label);
+  EXPECT_EQ(label.Left, 10);
+  EXPECT_EQ(label.Top, 101);
+  EXPECT_EQ(label.Width, 442);
+  EXPECT_GT(label.Height, 13);
+  EXPECT_LT(label.Height, 24);
+  EXPECT_EQ(GetWindowLongA(d.label, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
+  EXPECT_EQ(TextOf(d.label), "Click here to visit home page");
+  EXPECT_EQ(TextOf(d.ok), "OK");
+  EXPECT_EQ(TextOf(d.cancel), "Cancel");
+
+  LONG bar = GetWindowLongA(d.bar, GWL_STYLE);
+  EXPECT_EQ(bar & (TBS_VERT | TBS_BOTH | TBS_AUTOTICKS), TBS_BOTH | TBS_AUTOTICKS);
+  EXPECT_EQ(SendMessageA(d.bar, TBM_GETRANGEMIN, 0, 0), 1);
+  EXPECT_EQ(SendMessageA(d.bar, TBM_GETRANGEMAX, 0, 0), 50);
+  EXPECT_EQ(SendMessageA(d.bar, TBM_GETNUMTICS, 0, 0), 50);  // one a position
+  EXPECT_EQ(SendMessageA(d.bar, TBM_GETLINESIZE, 0, 0), 1);
+  EXPECT_EQ(SendMessageA(d.bar, TBM_GETPAGESIZE, 0, 0), 2);
+
+  // Tab order: the bar inside the box, OK, Cancel, and round again.
+  EXPECT_EQ(GetNextDlgTabItem(d.form, nullptr, FALSE), d.bar);
+  EXPECT_EQ(GetNextDlgTabItem(d.form, d.bar, FALSE), d.ok);
+  EXPECT_EQ(GetNextDlgTabItem(d.form, d.ok, FALSE), d.cancel);
+  EXPECT_EQ(GetNextDlgTabItem(d.form, d.cancel, FALSE), d.bar);
+  EXPECT_EQ(GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(GetWindowLongA(d.cancel, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+  EXPECT_EQ(LOWORD(SendMessageA(d.form, DM_GETDEFID, 0, 0)), GetDlgCtrlID(d.ok));
+
+  PostMessageA(d.cancel, BM_CLICK, 0, 0);
+  EXPECT_TRUE(scr.Ends(Soon));
+}
+
+TEST_F(ConfigDialog, OpensAtTheStoredSpeedAndOkStoresThePosition) {
+  struct Case {
+    const char* stored;  // how FrameDelay is stored
+    int position;
+    const char* caption;
+    int storedByOk;
+  };
+  const Case cases[] = {
+      {"none", 31, "Animation Speed 61%", 17}, {"1", 50, "Animation Speed 99%", 3},
+      {"17", 31, "Animation Speed 61%", 17},   {"40", 3, "Animation Speed 5%", 38},
+      {"41", 3, "Animation Speed 5%", 38},     {"0", 50, "Animation Speed 99%", 3},
+      {"string", 31, "Animation Speed 61%", 17},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    DeleteSettings();
+    std::string stored = c.stored;
+    if (stored == "string")
+      SetSettingText("FrameDelay", "17");
+    else if (stored != "none")
+      StoreDelay(DWORD(std::stoi(stored)));
+    Process scr(Scr("/c"));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    EXPECT_EQ(d.Position(), c.position);
+    EXPECT_EQ(d.Caption(), c.caption);
+    PostMessageA(d.ok, BM_CLICK, 0, 0);
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(), c.storedByOk);
+  }
+}
+
+TEST_F(ConfigDialog, EveryConfigurationCommandLineShowsIt) {
+  for (const char* args : {"/c", "/c:1234", "/l", "", "/x"}) {
+    SCOPED_TRACE(args);
+    StoreDelay(9);
+    Process scr(Scr(args));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    EXPECT_EQ(d.Caption(), "Animation Speed 79%");
+    PostMessageA(d.form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(), 9) << "closing stores nothing";
+  }
+}
+
+TEST_F(ConfigDialog, ReadingTheDelayCreatesTheMissingKey) {
+  ASSERT_FALSE(SettingsKeyExists());
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+  EXPECT_TRUE(SettingsKeyExists());
+  EXPECT_EQ(StoredDelay(), -1);
+  PostMessageA(d.cancel, BM_CLICK, 0, 0);
+  EXPECT_TRUE(scr.Ends(Soon));
+  EXPECT_EQ(StoredDelay(), -1) << "Cancel stores nothing";
+}
+
+// --- by real input ----------------------------------------------------------------
+
+TEST_F(ConfigDialog, ReturnPressesOkWhileTheBarHasTheFocus) {
+  StoreDelay(1);
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+  EXPECT_EQ(d.Caption(), "Animation Speed 99%");
+  ASSERT_TRUE(Keys(d, {"Return"}));
+  EXPECT_TRUE(scr.Ends(Soon));
+  EXPECT_EQ(StoredDelay(), 3);
+}
+
+TEST_F(ConfigDialog, ArrowPageAndEndKeysMoveTheBar) {
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+  struct Step {
+    const char* key;
+    int position;
+  };
+  // Page keys step 2, arrows 1; Page_Up and Left go towards the minimum.
+  const Step steps[] = {{"Left", 30},      {"Right", 31},    {"Right", 32}, {"Page_Up", 30},
+                        {"Page_Down", 32}, {"End", 50},      {"Home", 1},   {"Right", 2},
+                        {"Page_Down", 4},  {"Page_Down", 6}, {"Home", 1}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.key);
+    ASSERT_TRUE(Keys(d, {s.key}));
+    std::string caption = "Animation Speed " + std::to_string(2 * s.position - 1) + "%";
+    EXPECT_TRUE(WaitUntil([&] { return d.Caption() == caption; })) << d.Caption();
+    EXPECT_EQ(d.Position(), s.position);
+  }
+  EXPECT_EQ(StoredDelay(), -1) << "nothing is stored before OK";
+  ASSERT_TRUE(ClickAt(CentreOf(d.ok)));
+  EXPECT_TRUE(scr.Ends(Soon));
+  EXPECT_EQ(StoredDelay(), 40);
+}
+
+TEST_F(ConfigDialog, EscapeAndCancelStoreNothing) {
+  for (const char* how : {"Escape", "Cancel", "close box", "Alt+F4"}) {
+    SCOPED_TRACE(how);
+    StoreDelay(29);
+    Process scr(Scr("/c"));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    EXPECT_EQ(d.Position(), 16);
+    ASSERT_TRUE(Keys(d, {"End"}));
+    EXPECT_TRUE(WaitUntil([&] { return d.Caption() == "Animation Speed 99%"; }));
+    std::string way = how;
+    if (way == "Escape") {
+      ASSERT_TRUE(Keys(d, {"Escape"}));
+    } else if (way == "Cancel") {
+      ASSERT_TRUE(ClickAt(CentreOf(d.cancel)));
+    } else if (way == "Alt+F4") {
+      ASSERT_TRUE(Keys(d, {"alt+F4"}));
+    } else {
+      // The close box: the caption's right end, Wine drawing the frame.
+      RECT outer, client;
+      GetWindowRect(d.form, &outer);
+      GetClientRect(d.form, &client);
+      POINT origin = {0, 0};
+      ClientToScreen(d.form, &origin);
+      int caption = GetSystemMetrics(SM_CYCAPTION);
+      POINT box = {outer.right - (outer.right - origin.x - client.right) - caption / 2 - 2,
+                   origin.y - caption / 2};
+      ASSERT_TRUE(ClickAt(box));
+    }
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(), 29);
+  }
+}
+
+TEST_F(ConfigDialog, TabWalksTheControlsAndReturnPressesTheFocusedButton) {
+  StoreDelay(17);
+  {
+    // Tab to Cancel: Return presses Cancel, not the default OK.
+    Process scr(Scr("/c"));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    ASSERT_TRUE(Keys(d, {"Left"}));
+    ASSERT_TRUE(Keys(d, {"Tab"}));
+    EXPECT_TRUE(WaitUntil([&] {
+      return (GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    }));
+    ASSERT_TRUE(Keys(d, {"Tab"}));
+    EXPECT_TRUE(WaitUntil([&] {
+      return (GetWindowLongA(d.cancel, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    })) << "the focused button shows the default frame";
+    EXPECT_EQ(GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    ASSERT_TRUE(Keys(d, {"Return"}));
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(), 17);
+  }
+  {
+    // Round the tab order back to the bar, where the arrows move it again,
+    // then Shift+Tab twice to OK and press it with Return.
+    Process scr(Scr("/c"));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    ASSERT_TRUE(Keys(d, {"Tab", "Tab", "Tab", "Left", "Left", "Left"}));
+    EXPECT_TRUE(WaitUntil([&] { return d.Position() == 28; })) << d.Position();
+    EXPECT_EQ(d.Caption(), "Animation Speed 55%");
+    ASSERT_TRUE(Keys(d, {"shift+Tab", "shift+Tab", "Return"}));
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(), 19);
+  }
+}
+
+TEST_F(ConfigDialog, DraggingTheThumbUpdatesTheCaptionOnTheWay) {
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+  RECT thumb = BarRect(scr, d.bar, TBM_GETTHUMBRECT);
+  RECT channel = BarRect(scr, d.bar, TBM_GETCHANNELRECT);
+  ASSERT_LT(thumb.left, thumb.right);
+  int y = (thumb.top + thumb.bottom) / 2;
+  ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string((thumb.left + thumb.right) / 2),
+                   std::to_string(y), "mousedown", "1"}));
+  // Half way to the left end, still held: the caption follows the thumb.
+  int halfway = (channel.left + (thumb.left + thumb.right) / 2) / 2;
+  ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(halfway), std::to_string(y)}));
+  EXPECT_TRUE(WaitUntil([&] { return d.Position() < 31 && d.Position() > 1; })) << d.Position();
+  EXPECT_EQ(d.Caption(), "Animation Speed " + std::to_string(2 * d.Position() - 1) + "%");
+  ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(channel.left - 30), std::to_string(y),
+                   "mouseup", "1"}));
+  EXPECT_TRUE(WaitUntil([&] { return d.Caption() == "Animation Speed 1%"; })) << d.Caption();
+  ASSERT_TRUE(Keys(d, {"Return"}));
+  EXPECT_TRUE(scr.Ends(Soon));
+  EXPECT_EQ(StoredDelay(), 40);
+}
+
+TEST_F(ConfigDialog, At144DpiEveryPlaceAndSizeIsOneAndAHalfTimes) {
+  DisplayDpi dpi(144);
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  ASSERT_TRUE(d.Complete());
+  RECT outer, client;
+  GetWindowRect(d.form, &outer);
+  GetClientRect(d.form, &client);
+  EXPECT_EQ(outer.left, 354);
+  EXPECT_EQ(outer.top, 366);
+  EXPECT_EQ(client.right, 729);
+  EXPECT_EQ(client.bottom, 330);
+  // Each edge is scaled and rounded, halves away from zero: 12 + 463 = 475
+  // becomes 712.5, so 713.
+  EXPECT_EQ(RectInParent(d.box), (UiRect{18, 12, 695, 222}));
+  EXPECT_EQ(RectInParent(d.bar), (UiRect{15, 45, 663, 69}));
+  EXPECT_EQ(RectInParent(d.ok), (UiRect{413, 263, 135, 42}));
+  EXPECT_EQ(RectInParent(d.cancel), (UiRect{563, 263, 135, 42}));
+  UiRect label = RectInParent(d.label);
+  EXPECT_EQ(label.Left, 15);
+  EXPECT_EQ(label.Top, 152);
+  EXPECT_EQ(label.Width, 663);
+  EXPECT_EQ(d.Caption(), "Animation Speed 61%");
+  // The manifest makes the program aware of each monitor's DPI.
+  using ContextOf = void*(WINAPI*)(HWND);
+  using AwarenessOf = int(WINAPI*)(void*);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  auto contextOf = reinterpret_cast<ContextOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  auto awarenessOf = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  ASSERT_TRUE(contextOf && awarenessOf);
+  EXPECT_EQ(awarenessOf(contextOf(d.form)), 2) << "DPI_AWARENESS_PER_MONITOR_AWARE";
+  PostMessageA(d.cancel, BM_CLICK, 0, 0);
+  EXPECT_TRUE(scr.Ends(Soon));
+}
+
+// The link hands the home page to the shell; the http handler registered
+// here is the test player, which writes down its command line.
+TEST_F(ConfigDialog, TheLinkOpensTheHomePageAndTheDialogStaysOpen) {
+  ScratchFolder folder("link");
+  PlayerLog log(folder, 0);
+  HKEY key;
+  const char* command = "Software\\Classes\\http\\shell\\open\\command";
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, command, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  char saved[1024] = "";
+  DWORD savedSize = sizeof saved;
+  bool hadDefault =
+      RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedSize) ==
+      ERROR_SUCCESS;
+  std::string handler = "\"" + PlayerPath() + "\" \"%1\"";
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(handler.c_str()),
+                 DWORD(handler.size() + 1));
+
+  Process scr(Scr("/c"));
+  Dialog d = OpenDialog(scr);
+  if (d.Complete()) {
+    EXPECT_TRUE(ClickAt(CentreOf(d.label)));
+    EXPECT_TRUE(log.WaitForLines(1, Soon)) << "the handler did not start";
+    std::vector<std::string> lines = log.Lines();
+    if (!lines.empty()) {
+      EXPECT_NE(lines[0].find("http://www.spiralux.com/"), std::string::npos) << lines[0];
+    }
+    EXPECT_TRUE(scr.Running()) << "the dialog stays open";
+    EXPECT_TRUE(IsWindow(d.form));
+    ASSERT_TRUE(Keys(d, {"Escape"}));
+    EXPECT_TRUE(scr.Ends(Soon));
+  }
+  if (hadDefault)
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+  else
+    RegDeleteValueA(key, nullptr);
+  RegCloseKey(key);
+  ASSERT_TRUE(d.Complete());
+}
