@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/Quantize.h"
+#include "image/QuantizeInternal.h"
 #include "runtime/Errors.h"
 
 namespace {
