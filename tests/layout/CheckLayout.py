@@ -20,11 +20,7 @@ import sys
 WINDOWS_HEADERS = {"windows.h", "shellapi.h", "commctrl.h", "commdlg.h", "objbase.h", "vfw.h",
                    "mmsystem.h", "shlwapi.h", "winuser.h", "wingdi.h"}
 LAYER = {"runtime": 0, "platform": 1, "image": 1, "formats": 1, "saver": 2}
-ALLOWED_CYCLES = [
-    {"runtime/Basic", "runtime/Errors"},
-    # While ImgToIndexed, in Convert, calls ImgQuantize beside the mappings.
-    {"image/Convert", "image/Mapping"},
-]
+ALLOWED_CYCLES = [{"runtime/Basic", "runtime/Errors"}]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 RAW_PAIR = re.compile(r"\b(MonSetError|MonWarn|MonRaise)\(\s*-?\d")
 
