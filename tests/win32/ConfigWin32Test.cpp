@@ -54,22 +54,6 @@ UiRect RectInParent(HWND window) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-struct FormSearch {
-  DWORD process;
-  HWND form;
-};
-
-BOOL CALLBACK FindForm(HWND window, LPARAM param) {
-  FormSearch* search = reinterpret_cast<FormSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == search->process && ClassOf(window) == "TfrmConfig" && IsWindowVisible(window)) {
-    search->form = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The controls of a shown dialog, found by class and text.
 struct Dialog {
   HWND form = nullptr, box = nullptr, bar = nullptr, label = nullptr, ok = nullptr,
@@ -95,9 +79,7 @@ struct Dialog {
 Dialog OpenDialog(const Process& scr) {
   Dialog d;
   WaitUntil([&] {
-    FormSearch search = {scr.Id(), nullptr};
-    EnumWindows(FindForm, reinterpret_cast<LPARAM>(&search));
-    d.form = search.form;
+    d.form = VisibleWindowOf(scr.Id(), "TfrmConfig");
     return d.form != nullptr || !scr.Running();
   });
   if (d.form) {

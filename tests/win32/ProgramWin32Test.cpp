@@ -11,30 +11,10 @@ namespace {
 
 constexpr DWORD Soon = 15000;  // generous bound for "at once" under a loaded Wine
 
-struct BoxFound {
-  DWORD process;
-  HWND box;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  BoxFound* found = reinterpret_cast<BoxFound*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char cls[32] = "";
-  GetClassNameA(window, cls, sizeof cls);
-  if (owner == found->process && std::string(cls) == "#32770" && IsWindowVisible(window)) {
-    found->box = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The message box the process shows, waited for at most timeoutMs.
 HWND WaitForBox(const Process& p, DWORD timeoutMs) {
   for (DWORD waited = 0; waited < timeoutMs && p.Running(); waited += 100) {
-    BoxFound found = {p.Id(), nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&found));
-    if (found.box) return found.box;
+    if (HWND box = VisibleWindowOf(p.Id(), "#32770")) return box;
     Sleep(100);
   }
   return nullptr;
