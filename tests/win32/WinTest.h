@@ -148,26 +148,28 @@ inline std::string Scr(const std::string& args) { return "\"" + ScrPath() + "\" 
 // The product's settings key, removed before and after each test.
 constexpr const char* SettingsSubKey = "Software\\Spiralux\\1.0";
 
+struct WindowSearch {
+  DWORD process;
+  const char* cls;
+  HWND found;
+};
+
+inline BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM param) {
+  WindowSearch* s = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (owner != s->process || std::strcmp(name, s->cls) != 0 || !IsWindowVisible(window))
+    return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
 // The visible top-level window of class cls that the process shows, or null.
 inline HWND VisibleWindowOf(DWORD process, const char* cls) {
-  struct Search {
-    DWORD process;
-    const char* cls;
-    HWND found;
-  } search = {process, cls, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        Search* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char name[64] = "";
-        GetClassNameA(window, name, sizeof name);
-        if (owner != s->process || std::strcmp(name, s->cls) != 0 || !IsWindowVisible(window))
-          return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search = {process, cls, nullptr};
+  EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
