@@ -3,29 +3,19 @@
 
 namespace {
 
-bool vectorLoops = true;
-
-struct Features {
-  bool Sse2, Ssse3, Avx512, Avx512Vbmi;
-  Features() {
-    __builtin_cpu_init();
-    Sse2 = __builtin_cpu_supports("sse2");
-    Ssse3 = __builtin_cpu_supports("ssse3");
-    Avx512 = __builtin_cpu_supports("avx512f");
-    Avx512Vbmi = Avx512 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-  }
-};
-
-const Features& Has() {
-  static const Features features;
-  return features;
+CpuFeatures Ask() {
+  __builtin_cpu_init();
+  CpuFeatures f;
+  f.Sse2 = __builtin_cpu_supports("sse2");
+  f.Ssse3 = __builtin_cpu_supports("ssse3");
+  f.Avx512 = __builtin_cpu_supports("avx512f");
+  f.Avx512Vbmi = f.Avx512 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+  return f;
 }
 
 }  // namespace
 
-bool CpuHasSse2() { return vectorLoops && Has().Sse2; }
-bool CpuHasSsse3() { return vectorLoops && Has().Ssse3; }
-bool CpuHasAvx512() { return vectorLoops && Has().Avx512; }
-bool CpuHasAvx512Vbmi() { return vectorLoops && Has().Avx512Vbmi; }
-
-void CpuVectorLoopsForTests(bool enabled) { vectorLoops = enabled; }
+const CpuFeatures& CpuHas() {
+  static const CpuFeatures features = Ask();
+  return features;
+}

@@ -1,23 +1,33 @@
-// Cpu: which vector instruction sets the image loops may use. Each is asked
-// of the processor once; a loop that uses one has a plain counterpart that
-// gives the same bytes, for processors without it and for the tests, which
-// can turn the vector loops off to check the plain ones.
+// Cpu: the vector instruction sets of the processor, asked once, and the
+// attributes that compile a function for one of them. Only the loop tables
+// (Kernels.h) ask which sets the processor has; every vector loop has a
+// plain counterpart that gives the same bytes.
 #pragma once
 
 #if !defined(__i386__) && !defined(__x86_64__)
 #error "the image library is built for x86 (i686 and x86-64) only"
 #endif
 
-// Whether the processor has the set and the vector loops are allowed.
-bool CpuHasSse2();
-bool CpuHasSsse3();
-// AVX-512: its foundation (F), and with it the byte and word lanes (BW)
-// and byte permutes (VBMI).
-bool CpuHasAvx512();
-bool CpuHasAvx512Vbmi();
+// The sets the processor has. Avx512 is the foundation (F); Avx512Vbmi is F
+// with the byte and word lanes (BW) and byte permutes (VBMI).
+struct CpuFeatures {
+  bool Sse2, Ssse3, Avx512, Avx512Vbmi;
+};
+const CpuFeatures& CpuHas();
 
-// Allows (the default) or forbids every vector loop, for tests.
-void CpuVectorLoopsForTests(bool enabled);
+// A function compiled for a set (CPU_SSE2 ...), and a helper always inlined
+// into such functions (CPU_SSE2_INLINE ...). The sets are given function by
+// function, not to whole files: an inline function of a header compiled in
+// a file built for a set could be the copy that the linker keeps for the
+// plain callers too.
+#define CPU_SSE2 __attribute__((target("sse2")))
+#define CPU_SSE2_INLINE __attribute__((target("sse2"), always_inline)) inline
+#define CPU_SSSE3 __attribute__((target("ssse3")))
+#define CPU_SSSE3_INLINE __attribute__((target("ssse3"), always_inline)) inline
+#define CPU_AVX512 __attribute__((target("avx512f")))
+#define CPU_AVX512_INLINE __attribute__((target("avx512f"), always_inline)) inline
+#define CPU_AVX512_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define CPU_AVX512_VBMI_INLINE __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 
 // Around AVX-512 code: the compiler's AVX-512 headers start some results
 // (gathers, reductions, widenings) from an undefined register, which its

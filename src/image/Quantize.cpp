@@ -6,9 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <immintrin.h>
 
-#include "image/Cpu.h"
+#include "image/Kernels.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -606,38 +605,8 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
   }
 }
 
-CPU_AVX512_BEGIN
-
-// Sixteen entries at a time: each lane keeps the least distance it has seen
-// and the entry that gave it (a later entry replaces it only when nearer, so
-// ties keep the lower index); then the least of the lanes, and among the
-// lanes that hold it the lowest entry. The distances less the query's term
-// lie within -2^30..2^29, so nothing overflows.
-__attribute__((target("avx512f"))) int32_t NearestAvx512(int32_t red, int32_t green, int32_t blue, int32_t count,
-                                                         const QuantPlanes& planes) {
-  const __m512i r = _mm512_set1_epi32(red), g = _mm512_set1_epi32(green), b = _mm512_set1_epi32(blue);
-  const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  __m512i best = _mm512_set1_epi32(INT32_MAX), found = _mm512_setzero_si512();
-  for (int32_t i = 0; i < count; i += 16) {
-    __m512i d = _mm512_sub_epi32(
-        _mm512_sub_epi32(_mm512_loadu_si512(planes.Square + i), _mm512_mullo_epi32(_mm512_loadu_si512(planes.Red + i), r)),
-        _mm512_add_epi32(_mm512_mullo_epi32(_mm512_loadu_si512(planes.Green + i), g),
-                         _mm512_mullo_epi32(_mm512_loadu_si512(planes.Blue + i), b)));
-    __mmask16 inside = count - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (count - i)) - 1);
-    __mmask16 nearer = _mm512_mask_cmplt_epi32_mask(inside, d, best);
-    best = _mm512_mask_mov_epi32(best, nearer, d);
-    found = _mm512_mask_mov_epi32(found, nearer, _mm512_add_epi32(lanes, _mm512_set1_epi32(i)));
-  }
-  int32_t least = _mm512_reduce_min_epi32(best);
-  return _mm512_mask_reduce_min_epi32(_mm512_cmpeq_epi32_mask(best, _mm512_set1_epi32(least)), found);
-}
-
-CPU_AVX512_END
-
-int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes) {
-  if (count <= 0) return 0;
-  if (CpuHasAvx512()) return NearestAvx512(red, green, blue, count, planes);
-  return -1;
+int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a) {
+  return QuantNearestSorted(red, green, blue, a.TargetColours, a.ByGreen);
 }
 
 int32_t QuantLookupSlow(int32_t cell) {
@@ -658,8 +627,7 @@ int32_t QuantLookupOutside(int32_t cell) {
     a.SortedCount = a.TargetColours;
   }
   const int32_t red = 4 * CellRed(cell), green = 4 * CellGreen(cell), blue = 4 * CellBlue(cell);
-  int32_t k = QuantNearestWide(red, green, blue, a.TargetColours, a.Planes);
-  if (k < 0) k = QuantNearestSorted(red, green, blue, a.TargetColours, a.ByGreen);
+  const int32_t k = Kernels.Quant.Nearest(red, green, blue, a);
   a.Histogram[cell] = k;
   return k;
 }

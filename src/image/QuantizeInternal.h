@@ -1,6 +1,6 @@
 // QuantizeInternal: the palette optimiser's work area and its steps, shared
 // by the optimiser (Quantize.cpp), the mappings that read its cells
-// (Mapping.cpp) and the tests. Quantize.h holds the entry points.
+// (the Map*.cpp files) and the tests. Quantize.h holds the entry points.
 //
 // The results are defined by the cube of cells, but the work is done on a
 // list of the occupied cells: each box owns a contiguous run of that list, a
@@ -182,11 +182,10 @@ void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::Sor
 int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
                            const QuantArea::SortedEntry* sorted);
 
-// QuantNearest over the first count entries of planes (made by
-// QuantPlanesOf) by a vector scan of them all, where the processor has
-// AVX-512: the same result, ties included; -1 where it has not.
+// The planes of the first count entries of palette, for the vector scan of
+// them all (Kernels.h: QuantKernels), which gives QuantNearest's result,
+// ties included.
 void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes);
-int32_t QuantNearestWide(int32_t red, int32_t green, int32_t blue, int32_t count, const QuantPlanes& planes);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
 // still -1 inside a box gets the box's index; any other gets the QuantNearest

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "reference/Scale.h"
-#include "image/Cpu.h"
+#include "image/Kernels.h"
 #include "image/ImageBuffer.h"
 #include "image/Load.h"
 #include "image/Mapping.h"
@@ -77,13 +77,13 @@ struct Quantized {
 };
 
 inline Quantized Quantize(const ImageBuffer& picture, int32_t method, bool vector) {
-  CpuVectorLoopsForTests(vector);
+  KernelsForTests(vector);
   ImageBuffer source, target;
   ImgInit(source);
   ImgInit(target);
   ImgCopy(picture, source);
   ImgQuantize(source, target, method);
-  CpuVectorLoopsForTests(true);
+  KernelsForTests(true);
   Quantized r;
   if (target.BitsPerPixel == 8 && target.Width == picture.Width && target.Height == picture.Height) {
     const uint8_t* palette = &target.Palette[0].Blue;

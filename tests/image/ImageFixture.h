@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Cpu.h"
+#include "image/Kernels.h"
 #include "image/ImageBuffer.h"
 #include "runtime/Basic.h"
 #include "runtime/Errors.h"
@@ -34,10 +34,10 @@ class VectorLoopsFixture : public ImageFixture, public ::testing::WithParamInter
  public:
   void SetUp() override {
     ImageFixture::SetUp();
-    CpuVectorLoopsForTests(GetParam());
+    KernelsForTests(GetParam());
   }
   void TearDown() override {
-    CpuVectorLoopsForTests(true);
+    KernelsForTests(true);
     ImageFixture::TearDown();
   }
   static std::string Name(const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; }

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "ImageFixture.h"
+#include "image/Cpu.h"
+#include "image/Kernels.h"
 #include "image/QuantizeInternal.h"
 #include "reference/Quantize.h"
 
@@ -273,8 +275,8 @@ TEST_F(Quant, PalettesOfRandomImagesHoldTheirColours) {
 
 TEST_F(Quant, OrderedAndVectorSearchesFindWhatThePlainSearchFinds) {
   std::mt19937 rng(21);
-  std::vector<QuantArea::SortedEntry> sorted(256);
-  QuantPlanes planes;
+  QuantPrepare();
+  QuantArea& a = *QuantWorkArea();
   for (int round = 0; round < 40; ++round) {
     PaletteEntry pal[256];
     // Coarse components make many equal distances, so ties are exercised.
@@ -282,20 +284,19 @@ TEST_F(Quant, OrderedAndVectorSearchesFindWhatThePlainSearchFinds) {
     for (PaletteEntry& e : pal)
       e = {uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step)};
     int32_t count = int32_t(rng() % 256 + 1);
-    QuantSortPalette(pal, count, sorted.data());
-    QuantPlanesOf(pal, count, planes);
+    a.TargetColours = count;
+    QuantSortPalette(pal, count, a.ByGreen);
+    QuantPlanesOf(pal, count, a.Planes);
     for (int q = 0; q < 200; ++q) {
       int32_t r = int32_t(rng() % 256), g = int32_t(rng() % 256), b = int32_t(rng() % 256);
       const int32_t nearest = QuantNearest(r, g, b, count, pal);
-      ASSERT_EQ(QuantNearestSorted(r, g, b, count, sorted.data()), nearest)
-          << r << " " << g << " " << b << " of " << count;
-      // -1 where the processor has no vector scan.
-      const int32_t wide = QuantNearestWide(r, g, b, count, planes);
-      if (wide >= 0) {
-        ASSERT_EQ(wide, nearest) << r << " " << g << " " << b << " of " << count;
+      ASSERT_EQ(QuantNearestPlain(r, g, b, a), nearest) << r << " " << g << " " << b << " of " << count;
+      if (CpuHas().Avx512) {
+        ASSERT_EQ(QuantNearestAvx512(r, g, b, a), nearest) << r << " " << g << " " << b << " of " << count;
       }
     }
   }
+  QuantRelease();
 }
 
 TEST_F(Quant, EveryCellOccupied) {

@@ -1,0 +1,42 @@
+// The one place that picks the vector loops, from the processor's sets.
+#include "image/Kernels.h"
+
+#include "image/Cpu.h"
+
+namespace {
+
+constexpr ImageKernels plain = {
+    {Widen555To24Plain, Widen565To24Plain, Narrow24To555Plain, Narrow24To565Plain, Spread24To32Plain, Grey24Plain,
+     PaletteTo24Plain, PaletteTo32Plain},
+    {MapNearestPlain, OrderedRowPlain, DiffusePlain},
+    {QuantNearestPlain}};
+
+ImageKernels Chosen(const CpuFeatures& has) {
+  ImageKernels k = plain;
+  if (has.Avx512Vbmi) {
+    k.Pixels = PixelsAvx512;
+    k.Maps.Nearest = MapNearestAvx512;
+    k.Maps.OrderedRow = OrderedRowAvx512;
+  } else if (has.Ssse3) {
+    k.Pixels = PixelsSsse3;
+  }
+  if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
+  if (has.Avx512) k.Quant.Nearest = QuantNearestAvx512;
+  return k;
+}
+
+}  // namespace
+
+// The plain loops until the table is filled at start, for any start-up code
+// of another file that runs first: they need no question to the processor.
+ImageKernels Kernels = plain;
+
+namespace {
+
+struct FillAtStart {
+  FillAtStart() { Kernels = Chosen(CpuHas()); }
+} fillAtStart;
+
+}  // namespace
+
+void KernelsForTests(bool vector) { Kernels = vector ? Chosen(CpuHas()) : plain; }

@@ -1,0 +1,91 @@
+// Kernels: the image library's tables of loops, one per family, filled once
+// at start with the widest vector loops that the processor has (Cpu.h) and
+// filled again by the tests' switch. Callers go through the tables and never
+// ask the processor. Every entry has a plain loop; a vector loop gives the
+// same bytes, taking a block of the pixels through the vector registers and
+// leaving the rest to the plain loop. Each instruction set's loops live in a
+// file of their own (PixelFormatsSsse3.cpp, MapDiffuseSse2.cpp, ...).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "image/ImageBuffer.h"
+
+struct DitherCells;
+struct DiffuseWork;
+struct OrderedWork;
+struct QuantArea;
+
+// The pixel converters that have vector loops (PixelFormats.h), count pixels
+// from src to dst: 15 and 16 bits widened to 24, 24 narrowed to 15 and 16,
+// 24 spread to 32, 24 to grey levels, 8 to 24 and 32 through the palette.
+using PixelLoop = void (*)(const uint8_t* src, uint8_t* dst, int32_t count);
+using PaletteLoop = void (*)(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
+struct PixelKernels {
+  PixelLoop Widen555To24, Widen565To24, Narrow24To555, Narrow24To565, Spread24To32, Grey24;
+  PaletteLoop PaletteTo24, PaletteTo32;
+};
+
+// The mappings (Mapping.h) of pixels of step bytes (3 or 4). Nearest: count
+// pixels, each index from the byte copy of the cells (bytes) or, when that is
+// null, from the cells. OrderedRow: the pixels of a row, dither being the
+// row of the matrix. Diffuse: every row, in place on src.
+struct MapKernels {
+  void (*Nearest)(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
+                  const int32_t* cells);
+  void (*OrderedRow)(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
+  void (*Diffuse)(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
+};
+
+// The palette optimiser's nearest-entry search over the work area's first
+// TargetColours palette entries (QuantizeInternal.h: QuantNearest, ties
+// included), through its ordered copy (ByGreen) or its planes (Planes).
+struct QuantKernels {
+  int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+};
+
+struct ImageKernels {
+  PixelKernels Pixels;
+  MapKernels Maps;
+  QuantKernels Quant;
+};
+extern ImageKernels Kernels;
+
+// Fills the tables with the vector loops that the processor has (true, as at
+// start) or with the plain loops only (false), for the tests that compare
+// the two.
+void KernelsForTests(bool vector);
+
+// The plain loops, and the tables of the converters' vector loops
+// (PixelFormatsSsse3.cpp, PixelFormatsAvx512.cpp).
+void Widen555To24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void Widen565To24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void Narrow24To555Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void Narrow24To565Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void Spread24To32Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void Grey24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
+void PaletteTo24Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
+void PaletteTo32Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
+extern const PixelKernels PixelsSsse3, PixelsAvx512;
+
+// The mappings' and the search's loops.
+void MapNearestPlain(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
+                     const int32_t* cells);
+void MapNearestAvx512(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
+                      const int32_t* cells);
+void OrderedRowPlain(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
+void OrderedRowAvx512(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
+void DiffusePlain(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
+void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
+
+int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+
+// A vector loop of a converter: Block converts a prefix of the pixels and
+// returns its length, Plain converts the rest.
+template <int32_t (*Block)(const uint8_t*, uint8_t*, int32_t), PixelLoop Plain, int SrcBytes, int DstBytes>
+void KernelsBlocked(const uint8_t* src, uint8_t* dst, int32_t count) {
+  const int32_t done = Block(src, dst, count);
+  Plain(src + size_t(done) * SrcBytes, dst + size_t(done) * DstBytes, count - done);
+}

@@ -1,0 +1,243 @@
+// MappingInternal: what the files of the mappings share (MapNearest.cpp,
+// MapOrdered.cpp, MapDiffuse.cpp and their vector loops): the cell of a
+// pixel, the dithers' cell lookup, and the rows of the diffusion.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "image/ImageBuffer.h"
+#include "image/Mapping.h"
+#include "image/QuantizeInternal.h"
+
+inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2); }
+
+inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+
+// The cell lookup of the dithers, through a byte copy of the cube, which
+// stays in cache where the cells do not: every box's volume holds its index
+// there (in exact mode, every counted cell its own), so a cell the mapping
+// meets for the first time costs nothing unless it lies in no box. 255
+// stands for such a cell, or one of the box of index 255, and the cells
+// decide.
+struct DitherCells {
+  QuantArea& a;
+  const ColourBox* last = nullptr;  // the box of index 255
+
+  explicit DitherCells(QuantArea& area) : a(area) {
+    std::memset(a.CellIndex, 255, QuantCells);
+    if (a.BoxCount == 0) {
+      for (int32_t i = 0; i < a.ColourCount; ++i) {
+        int32_t cell = a.Occupied[i].Cell;
+        a.CellIndex[cell] = uint8_t(a.Histogram[cell]);
+      }
+      return;
+    }
+    for (int32_t i = 0; i < a.BoxCount; ++i) {
+      const ColourBox& x = a.Boxes[i];
+      const uint8_t k = uint8_t(a.BoxIndex[i]);
+      if (k == 255) last = &x;
+      for (int32_t lb = x.BMin; lb <= x.BMax; ++lb)
+        for (int32_t lg = x.GMin; lg <= x.GMax; ++lg) FillRun(a.CellIndex + QuantCell(x.RMin, lg, lb), x.RSpan + 1, k);
+    }
+  }
+  // n bytes of k from p: by words that may overlap, never past the run.
+  static void FillRun(uint8_t* p, int32_t n, uint8_t k) {
+    if (n < 8) {
+      for (int32_t i = 0; i < n; ++i) p[i] = k;
+      return;
+    }
+    const uint64_t word = 0x0101010101010101ull * k;
+    for (int32_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &word, 8);
+    std::memcpy(p + n - 8, &word, 8);
+  }
+  int32_t operator()(intptr_t cell) {
+    uint8_t v = a.CellIndex[cell];
+    return v != 255 ? v : Slow(int32_t(cell));
+  }
+  int32_t Slow(int32_t cell) {
+    int32_t k = a.Histogram[cell];
+    if (k < 0) {
+      a.CellsScattered = True32;
+      if (last && QuantBoxHolds(*last, cell))
+        k = a.Histogram[cell] = 255;
+      else
+        k = QuantLookupOutside(cell);
+    }
+    a.CellIndex[cell] = uint8_t(k);
+    return k & 255;
+  }
+};
+
+inline void CopyPalette(ImageBuffer& target) {
+  std::memcpy(target.Palette, QuantWorkArea()->QuantPalette, sizeof target.Palette);
+}
+
+// What the ordered dither's row loops share: the palette's entries, each
+// also as blue | green << 8 | red << 16, and the end of the source block.
+struct OrderedWork {
+  DitherCells& look;
+  const PaletteEntry* entries;
+  const uint32_t* palette;
+  const uint8_t* end;
+  int32_t width, step;
+};
+
+// The ordered dither of pixels x to the end of the row at p, pixel by
+// pixel; dither is the row of the matrix.
+void OrderedPixelsFrom(int32_t x, const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
+
+// The four shares of an error, as DiffuseTable gives them for the weights 7,
+// 3, 5 and 1, side by side: one line of cache serves a channel's four
+// additions.
+struct DiffuseShare {
+  int8_t Right, BelowLeft, Below, BelowRight;
+};
+// The largest share in size: round(19 x 7 / 16).
+constexpr int32_t DiffuseMaxShare = 8;
+
+struct DiffuseShares {
+  DiffuseShare table[513];
+  const DiffuseShare* At;  // indexed by the error, -256..256
+  // A component plus a share, clamped to 0..255, by one load.
+  uint8_t clamped[256 + 2 * DiffuseMaxShare];
+  const uint8_t* Clamp;  // indexed by -DiffuseMaxShare..255 + DiffuseMaxShare
+  DiffuseShares() : At(table + 256), Clamp(clamped + DiffuseMaxShare) {
+    for (int32_t v = -DiffuseMaxShare; v < 256 + DiffuseMaxShare; ++v)
+      clamped[v + DiffuseMaxShare] = uint8_t(Clamp255(v));
+    int32_t t7[513], t3[513], t5[513], t1[513];
+    DiffuseTable(7, t7);
+    DiffuseTable(3, t3);
+    DiffuseTable(5, t5);
+    DiffuseTable(1, t1);
+    for (int32_t i = 0; i < 513; ++i)
+      table[i] = DiffuseShare{int8_t(t7[i]), int8_t(t3[i]), int8_t(t5[i]), int8_t(t1[i])};
+  }
+};
+
+// One row of the diffusion. The pixel being mapped is held in registers; the
+// shares go into the pixels of the row below in place, as in the plain
+// loop, each clamped as it is added, so the result is the same.
+struct DiffuseRow {
+  uint8_t* row = nullptr;
+  uint8_t* below = nullptr;  // null on the last row
+  uint8_t* out = nullptr;
+  int32_t width = 0, step = 0;
+  bool quietStart = false;  // even rows: the first pixel passes no error
+  int32_t cb = 0, cg = 0, cr = 0;  // the pixel at x, with every share it gets
+
+  DiffuseRow() = default;
+  DiffuseRow(uint8_t* src, size_t rowBytes, int32_t y, int32_t height, int32_t w, int32_t s, uint8_t* o)
+      : row(src + rowBytes * y), below(y + 1 < height ? row + rowBytes : nullptr), out(o + size_t(w) * y),
+        width(w), step(s), quietStart((y & 1) == 0) {}
+
+  // Whether pixel x has neighbours on both sides and a row below: most
+  // pixels, which StepInside maps without testing for the edges.
+  bool Inside(int32_t x) const { return x > 0 && x < width - 1 && below; }
+
+  template <class Look>
+  __attribute__((always_inline)) inline void StepInside(int32_t x, Look& look, const PaletteEntry* palette,
+                                                        const DiffuseShares& t) {
+    uint8_t* p = row + size_t(x) * step;
+    int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
+    out[x] = uint8_t(k);
+    p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
+    const PaletteEntry& c = palette[k];
+    const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
+    // Component plus share summed pointer-sized: the index needs no widening.
+    auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+      v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
+      v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
+    };
+    // The pixel to the right is held, not stored.
+    cb = t.Clamp[intptr_t(p[step]) + sb.Right], cg = t.Clamp[intptr_t(p[step + 1]) + sg.Right],
+    cr = t.Clamp[intptr_t(p[step + 2]) + sr.Right];
+    uint8_t* q = below + size_t(x) * step;
+    add(q - step, &DiffuseShare::BelowLeft);
+    add(q, &DiffuseShare::Below);
+    add(q + step, &DiffuseShare::BelowRight);
+  }
+
+  // A pixel on an edge: the plain rule with every test.
+  template <class Look>
+  void StepAtEdge(int32_t x, Look& look, const PaletteEntry* palette, const DiffuseShares& t) {
+    uint8_t* p = row + size_t(x) * step;
+    const bool right = x < width - 1;
+    // Read when the row above has written its last shares into it.
+    if (x == 0) cb = p[0], cg = p[1], cr = p[2];
+    int32_t k = look(QuantCell(cr >> 2, cg >> 2, cb >> 2));
+    out[x] = uint8_t(k);
+    p[0] = uint8_t(cb), p[1] = uint8_t(cg), p[2] = uint8_t(cr);
+    if (x == 0 && quietStart) {
+      if (right) cb = p[step], cg = p[step + 1], cr = p[step + 2];
+      return;
+    }
+    const PaletteEntry& c = palette[k];
+    const DiffuseShare &sb = t.At[cb - c.Blue], &sg = t.At[cg - c.Green], &sr = t.At[cr - c.Red];
+    auto add = [&](uint8_t* v, int8_t DiffuseShare::*weight) {
+      v[0] = t.Clamp[intptr_t(v[0]) + sb.*weight], v[1] = t.Clamp[intptr_t(v[1]) + sg.*weight],
+      v[2] = t.Clamp[intptr_t(v[2]) + sr.*weight];
+    };
+    if (right) {
+      add(p + step, &DiffuseShare::Right);
+      cb = p[step], cg = p[step + 1], cr = p[step + 2];
+    }
+    if (below) {
+      uint8_t* q = below + size_t(x) * step;
+      if (x > 0) add(q - step, &DiffuseShare::BelowLeft);
+      add(q, &DiffuseShare::Below);
+      if (right) add(q + step, &DiffuseShare::BelowRight);
+    }
+  }
+
+  template <class Look>
+  __attribute__((always_inline)) inline void Map(int32_t x, Look& look, const PaletteEntry* palette,
+                                                 const DiffuseShares& t) {
+    if (Inside(x))
+      StepInside(x, look, palette, t);
+    else
+      StepAtEdge(x, look, palette, t);
+  }
+};
+
+// How many pixels the lower row of a pair maps behind the upper: at least
+// two, so that pixel x + 1 of the lower row, the last it reads to map x, has
+// received all its shares from the upper row; a few more, so that what it
+// reads was stored some pixels before and its chain of lookups need not
+// wait on the upper row's.
+constexpr int32_t DiffuseLag = 6;
+
+// What the inner loops of a pair of rows share.
+struct DiffuseWork {
+  DitherCells& look;
+  const PaletteEntry* palette;
+  const DiffuseShares& shares;
+  int32_t width;
+};
+
+// Maps the rows in pairs, the lower DiffuseLag pixels behind the upper, so
+// that the two chains of lookups, each waiting on its own last error,
+// overlap. Interior(pair, x) maps the run from x = DiffuseLag + 1 in which
+// both rows map pixels with neighbours on every side, when the lower row has
+// a row below, and returns the x it stopped at; the edges go pixel by pixel.
+template <class Interior>
+void DiffuseRows(uint8_t* src, int32_t h, int32_t step, uint8_t* out, DiffuseWork& work, Interior interior) {
+  const int32_t w = work.width;
+  const size_t rowBytes = size_t(w) * step;
+  int32_t y = 0;
+  for (; y + 1 < h; y += 2) {
+    DiffuseRow pair[2] = {{src, rowBytes, y, h, w, step, out}, {src, rowBytes, y + 1, h, w, step, out}};
+    auto both = [&](int32_t x) {
+      if (x < w) pair[0].Map(x, work.look, work.palette, work.shares);
+      if (x >= DiffuseLag) pair[1].Map(x - DiffuseLag, work.look, work.palette, work.shares);
+    };
+    int32_t x = 0;
+    for (; x < DiffuseLag + 1 && x < w + DiffuseLag; ++x) both(x);
+    if (pair[1].below) x = interior(pair, x);
+    for (; x < w + DiffuseLag; ++x) both(x);
+  }
+  if (y < h) {
+    DiffuseRow row(src, rowBytes, y, h, w, step, out);
+    for (int32_t x = 0; x < w; ++x) row.Map(x, work.look, work.palette, work.shares);
+  }
+}
