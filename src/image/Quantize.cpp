@@ -203,8 +203,16 @@ void SplitSums(BoxSums& __restrict whole, BoxSums& __restrict rest, const BoxSum
   }
 }
 
+// sum / total rounded half to even, as nearbyint does in the default mode,
+// without the call: the Windows runtime's nearbyint saves and restores the
+// floating-point state each time. The quotient is not negative, so the
+// conversion's truncation is its floor.
 int32_t RoundedMean(int64_t sum, int64_t total) {
-  return total > 0 ? int32_t(std::nearbyint(double(sum) / double(total))) : 0;
+  if (total <= 0) return 0;
+  const double mean = double(sum) / double(total);
+  const int32_t whole = int32_t(mean);
+  const double rest = mean - whole;
+  return whole + (rest > 0.5 || (rest == 0.5 && (whole & 1)));
 }
 
 const int32_t axisWeight[3] = {900, 3481, 121};
@@ -332,8 +340,9 @@ void ClearCounted(QuantArea& a) {
 
 void QuantPrepare() {
   // A failing enclosing section may have freed the area behind the module
-  // pointer; the registry tells.
-  if (!MemTest(work)) work = nullptr;
+  // pointer, and its block may since serve another owner; the registry
+  // tells.
+  if (MemFind(work, ByBlockAndOwner) < 0) work = nullptr;
   if (!work) MemAlloc(work, int32_t(sizeof(QuantArea)), 0, "QuantArea");
   if (!work) return;
   if (!large) {
@@ -361,8 +370,11 @@ void QuantPrepare() {
 }
 
 void QuantRelease() {
-  if (work && MemTest(work)) ClearCounted(*work);
-  MemFree(work);
+  if (work && MemFind(work, ByBlockAndOwner) >= 0) {
+    ClearCounted(*work);
+    MemFree(work);
+  }
+  work = nullptr;
 }
 
 void QuantCount(const ImageBuffer& source) {

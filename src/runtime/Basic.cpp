@@ -5,6 +5,17 @@
 #include <cstdlib>
 #include <utility>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define MEM_POISON_KEPT 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MEM_POISON_KEPT 1
+#endif
+#endif
+#ifdef MEM_POISON_KEPT
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "runtime/Errors.h"
 
 MemEntry MemTable[MemTableSize];
@@ -70,6 +81,81 @@ int64_t AdjustedSize(int32_t size) {
   return adjusted <= 0 ? -1 : adjusted;
 }
 
+// Released blocks kept for the next requests of about their size. A paint
+// or a frame obtains the same few blocks of tens or hundreds of kilobytes
+// each time, and the C heap hands such a block back to the system once it
+// is released (glibc trims the top of its heap beyond 128 KB of free space;
+// the Windows heap decommits free space beyond 64 KB, and large blocks at
+// once): the next request then meets fresh pages, a fault for each, which
+// costs more than the work on a small picture. Kept blocks stay out of the
+// table; under AddressSanitizer they are poisoned while kept.
+struct KeptBlock {
+  void* Block;
+  int64_t Size;
+};
+constexpr int32_t KeptMost = 8;
+constexpr int64_t KeptSmallest = 16384, KeptBytesMost = 32 << 20;
+KeptBlock kept[KeptMost];  // the most recently released first
+int32_t keptCount = 0;
+int64_t keptBytes = 0;
+
+void ReleaseOldestKept() {
+  const KeptBlock& oldest = kept[--keptCount];
+  keptBytes -= oldest.Size;
+#ifdef MEM_POISON_KEPT
+  ASAN_UNPOISON_MEMORY_REGION(oldest.Block, size_t(oldest.Size));
+#endif
+  std::free(oldest.Block);
+}
+
+void Keep(void* block, int64_t size) {
+  if (size < KeptSmallest || size > KeptBytesMost) {
+    std::free(block);
+    return;
+  }
+  while (keptCount == KeptMost || keptBytes + size > KeptBytesMost) ReleaseOldestKept();
+  std::memmove(kept + 1, kept, sizeof(KeptBlock) * size_t(keptCount));
+  kept[0] = KeptBlock{block, size};
+  ++keptCount;
+  keptBytes += size;
+#ifdef MEM_POISON_KEPT
+  ASAN_POISON_MEMORY_REGION(block, size_t(size));
+#endif
+}
+
+// The smallest kept block that holds size bytes without wasting more than
+// half of them, taken out of the kept ones; null when none fits.
+void* TakeKept(int64_t size) {
+  int32_t best = -1;
+  for (int32_t i = 0; i < keptCount; ++i)
+    if (kept[i].Size >= size && kept[i].Size <= size + size / 2 && (best < 0 || kept[i].Size < kept[best].Size))
+      best = i;
+  if (best < 0) return nullptr;
+  const KeptBlock taken = kept[best];
+  std::memmove(kept + best, kept + best + 1, sizeof(KeptBlock) * size_t(keptCount - best - 1));
+  --keptCount;
+  keptBytes -= taken.Size;
+#ifdef MEM_POISON_KEPT
+  ASAN_UNPOISON_MEMORY_REGION(taken.Block, size_t(taken.Size));
+#endif
+  return taken.Block;
+}
+
+// A heap that refuses a request gets the kept blocks back and is asked again.
+void* HeapAllocate(int64_t size) {
+  void* block = std::malloc(size_t(size));
+  if (block || keptCount == 0) return block;
+  while (keptCount > 0) ReleaseOldestKept();
+  return std::malloc(size_t(size));
+}
+
+void* HeapResize(void* block, int64_t size) {
+  void* resized = std::realloc(block, size_t(size));
+  if (resized || keptCount == 0) return resized;
+  while (keptCount > 0) ReleaseOldestKept();
+  return std::realloc(block, size_t(size));
+}
+
 int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::string& name) {
   int64_t adjusted = AdjustedSize(size);
   if (adjusted < 0) return ErrMemInvalidRequest.Code;
@@ -78,7 +164,8 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     // A block the table cannot hold is never handed out: a caller inside a
     // failing section would drop it untracked.
     if (memCount == MemTableSize) return ErrMemFatal.Code;
-    void* block = std::malloc(size_t(adjusted));
+    void* block = TakeKept(adjusted);
+    if (!block) block = HeapAllocate(adjusted);
     if (!block) return ErrMemAllocFault.Code;
     WriteOwner(owner, block);
     MemEntry& e = MemTable[memCount];
@@ -90,7 +177,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     if (memCount > memPeak) memPeak = memCount;
     return 0;
   }
-  void* block = std::realloc(MemTable[pos].Block, size_t(adjusted));
+  void* block = HeapResize(MemTable[pos].Block, adjusted);
   if (!block) return ErrMemReallocFault.Code;
   WriteOwner(owner, block);
   MemEntry& e = MemTable[pos];
@@ -129,7 +216,7 @@ void MemFreeAt(void* owner) {
   if (pos == NotFound) return;
   // The C heap reports no failure on release, so the ErrMemCannotFree
   // warning of a failed release cannot arise here.
-  std::free(MemTable[pos].Block);
+  Keep(MemTable[pos].Block, MemTable[pos].Size);
   int32_t last = memCount - 1;
   if (pos != last) {
     MemTable[pos].Block = MemTable[last].Block;

@@ -183,6 +183,30 @@ TEST_F(Mem, FreeAboveReleasesFromTheMarkAndLeavesEverythingBelowInPlace) {
   MemFree(a);
 }
 
+// A released block of 16 KB or more serves the next request that it holds
+// without wasting half of it, as a new tracked block with its own name; a
+// request far smaller, or a block below 16 KB, goes to the heap.
+TEST_F(Mem, ReleasedLargeBlocksServeTheNextRequestsOfTheirSize) {
+  char *a = nullptr, *b = nullptr;
+  MemAlloc(a, 100000, 0, "a");
+  a[99999] = 7;
+  char* released = a;
+  MemFree(a);
+  MemAlloc(b, 20000, 0, "b");  // far smaller: not the kept block
+  EXPECT_NE(b, released);
+  MemFree(b);
+  MemAlloc(a, 90000, 3, "again");
+  EXPECT_EQ(a, released);
+  ASSERT_EQ(MemFind(a, ByBlockAndOwner), base);
+  EXPECT_EQ(MemTable[base].Size, 94500);
+  EXPECT_EQ(MemTable[base].Name, "C:again:3");
+  MemAlloc(a, 200000, 0, "again");  // a resize of a reused block
+  a[199999] = 1;
+  EXPECT_EQ(MemCount(), base + 1);
+  MemFree(a);
+  EXPECT_EQ(MemCount(), base);
+}
+
 TEST(Bytes, FillMoveSwapHonourCountsAndOverlap) {
   uint8_t buf[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   MoveBytes(buf, buf + 2, 8);
