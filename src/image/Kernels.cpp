@@ -9,7 +9,7 @@ constexpr ImageKernels plain = {
     {Widen555To24Plain, Widen565To24Plain, Narrow24To555Plain, Narrow24To565Plain, Spread24To32Plain, Grey24Plain,
      PaletteTo24Plain, PaletteTo32Plain},
     {MapNearestPlain, OrderedRowPlain, DiffusePlain},
-    {QuantNearestPlain}};
+    {QuantSearchPlain, QuantNearestPlain}};
 
 ImageKernels Chosen(const CpuFeatures& has) {
   ImageKernels k = plain;
@@ -21,7 +21,7 @@ ImageKernels Chosen(const CpuFeatures& has) {
     k.Pixels = PixelsSsse3;
   }
   if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
-  if (has.Avx512) k.Quant.Nearest = QuantNearestAvx512;
+  if (has.Avx512) k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
   return k;
 }
 

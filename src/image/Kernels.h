@@ -40,8 +40,10 @@ struct MapKernels {
 
 // The palette optimiser's nearest-entry search over the work area's first
 // TargetColours palette entries (QuantizeInternal.h: QuantNearest, ties
-// included), through its ordered copy (ByGreen) or its planes (Planes).
+// included): Prepare makes what the search reads, the ordered copy (ByGreen)
+// or the planes (Planes), once the palette is built; Nearest searches.
 struct QuantKernels {
+  void (*Prepare)(QuantArea& a);
   int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 };
 
@@ -79,7 +81,9 @@ void OrderedRowAvx512(const uint8_t* p, const uint8_t* dither, uint8_t* out, con
 void DiffusePlain(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
 void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
 
+void QuantSearchPlain(QuantArea& a);
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+void QuantSearchPlanes(QuantArea& a);
 int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 
 // A vector loop of a converter: Block converts a prefix of the pixels and

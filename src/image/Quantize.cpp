@@ -617,6 +617,10 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
   }
 }
 
+void QuantSearchPlain(QuantArea& a) { QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen); }
+
+void QuantSearchPlanes(QuantArea& a) { QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes); }
+
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a) {
   return QuantNearestSorted(red, green, blue, a.TargetColours, a.ByGreen);
 }
@@ -633,10 +637,10 @@ int32_t QuantLookupSlow(int32_t cell) {
 int32_t QuantLookupOutside(int32_t cell) {
   QuantArea& a = *work;
   a.CellsScattered = True32;
-  if (a.SortedCount != a.TargetColours) {
-    QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
-    QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes);
+  if (a.SortedCount != a.TargetColours || a.Searcher != Kernels.Quant.Nearest) {
+    Kernels.Quant.Prepare(a);
     a.SortedCount = a.TargetColours;
+    a.Searcher = Kernels.Quant.Nearest;
   }
   const int32_t red = 4 * CellRed(cell), green = 4 * CellGreen(cell), blue = 4 * CellBlue(cell);
   const int32_t k = Kernels.Quant.Nearest(red, green, blue, a);
