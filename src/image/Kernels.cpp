@@ -9,6 +9,7 @@ constexpr ImageKernels plain = {
     {Widen555To24Plain, Widen565To24Plain, Narrow24To555Plain, Narrow24To565Plain, Spread24To32Plain, Grey24Plain,
      PaletteTo24Plain, PaletteTo32Plain},
     {MapNearestPlain, OrderedRowPlain, DiffusePlain},
+    {AverageBytesPlain, AddBytesPlain, DivideWordsPlain},
     {QuantSearchPlain, QuantNearestPlain}};
 
 ImageKernels Chosen(const CpuFeatures& has) {
@@ -20,7 +21,10 @@ ImageKernels Chosen(const CpuFeatures& has) {
   } else if (has.Ssse3) {
     k.Pixels = PixelsSsse3;
   }
-  if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
+  if (has.Sse2) {
+    k.Maps.Diffuse = DiffuseSse2;
+    k.Scale = ScaleSse2;
+  }
   if (has.Avx512) k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
   return k;
 }

@@ -47,9 +47,18 @@ struct QuantKernels {
   int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 };
 
+// The scaler's byte loops (ScaleLoops.h): the mean of two lines, a line
+// added into 16-bit sums, sums divided into a line.
+struct ScaleKernels {
+  void (*AverageBytes)(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count);
+  void (*AddBytes)(const uint8_t* bytes, uint8_t* words, int32_t count);
+  void (*DivideWords)(const uint8_t* words, uint8_t* bytes, int32_t count, uint32_t d);
+};
+
 struct ImageKernels {
   PixelKernels Pixels;
   MapKernels Maps;
+  ScaleKernels Scale;
   QuantKernels Quant;
 };
 extern ImageKernels Kernels;
@@ -70,6 +79,12 @@ void Grey24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
 void PaletteTo24Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
 void PaletteTo32Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
 extern const PixelKernels PixelsSsse3, PixelsAvx512;
+
+// The scaler's loops (Scale.cpp, ScaleSse2.cpp).
+void AverageBytesPlain(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count);
+void AddBytesPlain(const uint8_t* bytes, uint8_t* words, int32_t count);
+void DivideWordsPlain(const uint8_t* words, uint8_t* bytes, int32_t count, uint32_t d);
+extern const ScaleKernels ScaleSse2;
 
 // The mappings' and the search's loops.
 void MapNearestPlain(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,

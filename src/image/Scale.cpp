@@ -6,8 +6,11 @@
 #include "image/Scale.h"
 
 #include <cstring>
+#include <utility>
 
+#include "image/Kernels.h"
 #include "image/Profiles.h"
+#include "image/ScaleLoops.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -19,16 +22,23 @@ inline uint8_t Mean(uint8_t a, uint8_t b) { return uint8_t((a + b) >> 1); }
 // ------------------------------------------------------------ horizontal
 
 // Division of a sum of n samples (sum <= 255 n, n <= 30678) by n as a
-// multiplication: exact because 255 n^2 < 2^40.
+// multiplication: exact because 255 n^2 < 2^40. The runs of a line have one
+// length or the next, so the multipliers of the last two lengths are kept:
+// making one is a 64-bit division, a call into the runtime in the 32-bit
+// build.
 struct RunDivider {
-  uint32_t N = 0;
-  uint64_t Magic = 0;
+  uint32_t N[2] = {0, 0};
+  uint64_t Magic[2] = {0, 0};
   uint32_t Divide(uint32_t sum, uint32_t n) {
-    if (n != N) {
-      N = n;
-      Magic = ((uint64_t(1) << 40) + n - 1) / n;
+    if (n != N[0]) {
+      if (n != N[1]) {
+        N[1] = n;
+        Magic[1] = ((uint64_t(1) << 40) + n - 1) / n;
+      }
+      std::swap(N[0], N[1]);
+      std::swap(Magic[0], Magic[1]);
     }
-    return uint32_t((sum * Magic) >> 40);
+    return uint32_t((sum * Magic[0]) >> 40);
   }
 };
 
@@ -127,39 +137,6 @@ void ReduceLine(int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8
 
 // -------------------------------------------------------------- vertical
 
-void AverageBytes(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) out[i] = Mean(a[i], b[i]);
-}
-
-// The 16-bit words at words + 2i (little-endian, any alignment) increase by
-// bytes[i], modulo 65536: LineAccumulate, and the sums of the vertical
-// reduction.
-void AddBytes(const uint8_t* __restrict bytes, uint8_t* __restrict words, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) {
-    uint16_t w;
-    std::memcpy(&w, words + 2 * i, 2);
-    w = uint16_t(w + bytes[i]);
-    std::memcpy(words + 2 * i, &w, 2);
-  }
-}
-
-// bytes[i] = the low byte of word i / d (d 1 .. 255), exactly, in 32 bits:
-// LineDivide, and the means of the vertical reduction. A word is taken as
-// two digits of base 256, a = w >> 8 and the low byte. With m = ceil(2^24 /
-// d), (x m) >> 24 is x / d for every x < 256 d: x m < 2^32, and
-// x (m d - 2^24) < 256 d (d - 1) < 2^24. a / d is one such quotient, and
-// the remainder of a, times 256, plus the low byte is the other.
-void DivideWords(const uint8_t* __restrict words, uint8_t* __restrict bytes, int32_t count, uint32_t d) {
-  const uint32_t m = ((uint32_t(1) << 24) + d - 1) / d;
-  for (int32_t i = 0; i < count; ++i) {
-    uint16_t w;
-    std::memcpy(&w, words + 2 * i, 2);
-    const uint32_t a = uint32_t(w) >> 8, qa = (a * m) >> 24;
-    const uint32_t x = (a - qa * d) << 8 | (w & 255u);
-    bytes[i] = uint8_t((qa << 8) + ((x * m) >> 24));
-  }
-}
-
 // The lines of the vertical reduction: the same runs as the horizontal one,
 // except that a tie does not merge.
 template <class Visit>
@@ -195,14 +172,14 @@ void MergeLines(const uint8_t* in, int64_t line, int32_t count, uint8_t* buffer,
   if (count == 1) {
     std::memcpy(buffer, in, size_t(line));
   } else if (count == 2) {
-    AverageBytes(in, in + line, buffer, int32_t(line));
+    Kernels.Scale.AverageBytes(in, in + line, buffer, int32_t(line));
   } else {
     uint8_t* sums = buffer + sumsOffset;
     for (int64_t i = 0; i < line; ++i) {
       const uint16_t w = in[i];
       std::memcpy(sums + 2 * i, &w, 2);
     }
-    for (int32_t k = 1; k < count; ++k) AddBytes(in + k * line, sums, int32_t(line));
+    for (int32_t k = 1; k < count; ++k) Kernels.Scale.AddBytes(in + k * line, sums, int32_t(line));
     LineDivide(count, sumsOffset, int32_t(line), buffer);
   }
 }
@@ -221,13 +198,13 @@ void EnlargeVertically(uint8_t* t, int64_t line, int32_t m, int32_t newH, int32_
       for (int32_t idx = 0; idx < m; ++idx) {
         int64_t k = m - 1 - idx, next = k > 0 ? k - 1 : k, w = newH - 1 - 2 * int64_t(idx);
         std::memcpy(t + w * line, t + k * line, size_t(line));
-        AverageBytes(t + k * line, t + next * line, t + (w - 1) * line, int32_t(line));
+        Kernels.Scale.AverageBytes(t + k * line, t + next * line, t + (w - 1) * line, int32_t(line));
       }
     } else {
       for (int32_t idx = 0; idx < m; ++idx) {
         int64_t k = newH - m + idx, next = k < newH - 1 ? k + 1 : k, w = 2 * int64_t(idx);
         std::memcpy(t + w * line, t + k * line, size_t(line));
-        AverageBytes(t + k * line, t + next * line, t + (w + 1) * line, int32_t(line));
+        Kernels.Scale.AverageBytes(t + k * line, t + next * line, t + (w + 1) * line, int32_t(line));
       }
     }
   }
@@ -246,7 +223,7 @@ void EnlargeVertically(uint8_t* t, int64_t line, int32_t m, int32_t newH, int32_
     pos += ScaleUnit;
     acc += ratio;
     if (acc < pos) {
-      if (w + 1 < newH) AverageBytes(a, b, t + writeRow(w + 1) * line, int32_t(line));
+      if (w + 1 < newH) Kernels.Scale.AverageBytes(a, b, t + writeRow(w + 1) * line, int32_t(line));
       ++w;
       acc += ratio;
     }
@@ -263,6 +240,16 @@ bool InLimits(int32_t size) { return size >= 1 && size <= ScaleMostSize; }
 }  // namespace
 
 // ------------------------------------------------------------ line routines
+
+void AverageBytesPlain(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
+  AverageBytesLoop(a, b, out, count);
+}
+
+void AddBytesPlain(const uint8_t* bytes, uint8_t* words, int32_t count) { AddBytesLoop(bytes, words, count); }
+
+void DivideWordsPlain(const uint8_t* words, uint8_t* bytes, int32_t count, uint32_t d) {
+  DivideWordsLoop(words, bytes, count, d);
+}
 
 void LineReduce(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
   switch (step) {
@@ -285,7 +272,9 @@ void LineEnlarge(int32_t step, int32_t factor, int32_t ratio, int32_t dstLineByt
   }
 }
 
-void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) { AddBytes(buffer, buffer + offset, count); }
+void LineAccumulate(int32_t offset, int32_t count, uint8_t* buffer) {
+  Kernels.Scale.AddBytes(buffer, buffer + offset, count);
+}
 
 void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer) {
   uint32_t d = uint32_t(divisor) & 255;
@@ -293,11 +282,11 @@ void LineDivide(int32_t divisor, int32_t offset, int32_t count, uint8_t* buffer)
     MonSetError(ErrOutOfRange);
     return;
   }
-  DivideWords(buffer + offset, buffer, count, d);
+  Kernels.Scale.DivideWords(buffer + offset, buffer, count, d);
 }
 
 void LineAverage(int32_t offset, int32_t count, uint8_t* buffer) {
-  AverageBytes(buffer, buffer + offset, buffer, count);
+  Kernels.Scale.AverageBytes(buffer, buffer + offset, buffer, count);
 }
 
 // -------------------------------------------------------------------- scaler

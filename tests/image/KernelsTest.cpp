@@ -39,6 +39,9 @@ std::vector<Entry> Entries() {
       {"MapNearest", [] { return Address(Kernels.Maps.Nearest); }, Address(MapNearestPlain), has.Avx512Vbmi},
       {"OrderedRow", [] { return Address(Kernels.Maps.OrderedRow); }, Address(OrderedRowPlain), has.Avx512Vbmi},
       {"Diffuse", [] { return Address(Kernels.Maps.Diffuse); }, Address(DiffusePlain), has.Sse2},
+      {"AverageBytes", [] { return Address(Kernels.Scale.AverageBytes); }, Address(AverageBytesPlain), has.Sse2},
+      {"AddBytes", [] { return Address(Kernels.Scale.AddBytes); }, Address(AddBytesPlain), has.Sse2},
+      {"DivideWords", [] { return Address(Kernels.Scale.DivideWords); }, Address(DivideWordsPlain), has.Sse2},
       {"QuantNearest", [] { return Address(Kernels.Quant.Nearest); }, Address(QuantNearestPlain), has.Avx512},
   };
 }

@@ -135,7 +135,10 @@ TEST(ScaleDepth, EveryDepthScalesInItsOwnRecord) {
   }
 }
 
-TEST(ScaleReference, RandomSizesMatchThePlainLoops) {
+// The scaler's byte loops run as the table holds them: vector and plain.
+using ScaleLoops = VectorLoopsFixture;
+
+TEST_P(ScaleLoops, RandomSizesMatchThePlainLoops) {
   Random r{2024};
   for (int32_t round = 0; round < 400; ++round) {
     int32_t bpp = r.Next() % 2 ? 3 : 4;
@@ -152,7 +155,7 @@ TEST(ScaleReference, RandomSizesMatchThePlainLoops) {
   }
 }
 
-TEST(ScaleReference, LineRoutinesMatchThePlainLoops) {
+TEST_P(ScaleLoops, LineRoutinesMatchThePlainLoops) {
   Random r{77};
   for (int32_t round = 0; round < 300; ++round) {
     int32_t step = 1 + int32_t(r.Next() % 4), a = 1 + int32_t(r.Next() % 200), b = 1 + int32_t(r.Next() % 200);
@@ -176,6 +179,8 @@ TEST(ScaleReference, LineRoutinesMatchThePlainLoops) {
     ASSERT_EQ(buffer, want) << "accumulate, average, divide " << count << " by " << divisor;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Vector, ScaleLoops, VectorLoopsOnAndOff);
 
 TEST(ScaleReference, LongDoubledLinesKeepTheirRatio) {
   // 15000 -> 30000 doubles to a line of 90000 bytes: 70000 x 90000 does
