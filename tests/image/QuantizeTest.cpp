@@ -78,6 +78,28 @@ TEST_F(Quant, SplittingMatchesThePlainScanOfTheCube) {
   }
 }
 
+// A section that fails after QuantPrepare frees the work area behind the
+// optimiser's pointer, and the released block soon serves another owner:
+// the next quantisation must neither work in it nor free it.
+TEST_F(Quant, AFreedWorkAreaIsLeftToItsNextOwner) {
+  EXPECT_THROW(MonRun([] {
+                 QuantPrepare();
+                 MonSetError(ErrImgInvalidFormat);
+               }),
+               EMon);
+  const void* freed = QuantWorkArea();
+  char* other = nullptr;
+  MemAlloc(other, int32_t(sizeof(QuantArea)), 0, "other");
+  ASSERT_EQ(static_cast<const void*>(other), freed) << "the released block was not handed out again";
+  std::memset(other, 7, sizeof(QuantArea));
+  QuantPrepare();
+  EXPECT_NE(static_cast<const void*>(QuantWorkArea()), freed);
+  QuantRelease();
+  EXPECT_TRUE(MemTest(other));
+  EXPECT_EQ(other[sizeof(QuantArea) - 1], 7);
+  MemFree(other);
+}
+
 TEST_F(Quant, FewColoursAreKeptExactly) {
   Image img(3, 1, 24);
   img.Set({255, 255, 255, 8, 4, 2, 0, 0, 0});  // white, (blue 8, green 4, red 2), black
