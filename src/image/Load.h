@@ -19,10 +19,6 @@
 constexpr int32_t PictureHeaderBytes = 16;
 constexpr int32_t PicturePaletteBytes = 768;
 
-// Error codes of the image category (7).
-constexpr int32_t ImgHeaderInvalid = 4;
-constexpr int32_t ImgDataCorrupted = 9;
-
 // Monitored. Loads the block of `length` bytes into image, which must have
 // been cleared with ImgInit or hold an earlier image: allocated with
 // ImgAlloc (width, height, 8 x bytes per pixel), so that an image of the

@@ -14,9 +14,6 @@
 
 #include "image/ImageBuffer.h"
 
-// Error code of the image category (7).
-constexpr int32_t ImgCannotCompress = 5;
-
 // Monitored. Encodes the width x bytesPerPixel x height bytes at pixels as
 // a compressed stream into the tracked block owned by stream (allocated, or
 // resized when stream already owns one) and stores its length in

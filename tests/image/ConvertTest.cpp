@@ -171,7 +171,7 @@ TEST_F(Convert, BadSourcesFailBeforeAnythingIsAllocated) {
   Image empty;
   Image dst;
   EXPECT_THROW(ImgConvert(empty, dst, 8), EMon);
-  EXPECT_EQ(LastError(), (ErrorPair{7, 2}));
+  EXPECT_EQ(LastError(), ErrImgInvalidFormat);
   EXPECT_FALSE(ImgHasPixels(dst));
   // Geometry re-described past the end of the block.
   Image small(2, 2, 24);

@@ -35,7 +35,7 @@ inline bool LoadHolds(const uint8_t* data, size_t size) {
       if (image.Width < 1 || image.Height < 1 || !ImgHasPixels(image)) holds = false;
     } catch (const EMon&) {
       ErrorPair e = LastError();
-      if (e.Category != 7 || (e.Code != ImgHeaderInvalid && e.Code != ImgDataCorrupted)) holds = false;
+      if (!(e == ErrImgHeaderInvalid || e == ErrImgDataCorrupted)) holds = false;
     }
   }
   ImgFree(image);

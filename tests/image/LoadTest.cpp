@@ -9,8 +9,8 @@
 
 namespace {
 
-const ErrorPair HeaderInvalid{7, ImgHeaderInvalid};
-const ErrorPair DataCorrupted{7, ImgDataCorrupted};
+const ErrorPair HeaderInvalid = ErrImgHeaderInvalid;
+const ErrorPair DataCorrupted = ErrImgDataCorrupted;
 
 std::vector<uint8_t> Pixels(const ImageBuffer& image) {
   return std::vector<uint8_t>(image.Pixels, image.Pixels + image.Width * image.Height * image.BytesPerPixel);
@@ -133,7 +133,7 @@ TEST(LoadBlock, BadHeadersAreRefusedBeforeAllocating) {
   ImageBuffer image;
   ImgInit(image);
   EXPECT_EQ(ErrorOf([&] { ImgLoadFromMemory(nullptr, 100, image); }), HeaderInvalid);
-  EXPECT_EQ(ErrorText(7, ImgHeaderInvalid), "Image header invalid.");
+  EXPECT_EQ(ErrorText(ErrImgHeaderInvalid), "Image header invalid.");
 }
 
 TEST(LoadStream, LiteralsAndRunsAtEveryDepth) {
@@ -235,7 +235,7 @@ TEST(LoadStream, MalformedStreamsAreCorrupted) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(DecodeError(c.Width, c.Height, c.Bpp, c.Stream), DataCorrupted) << c.What;
-  EXPECT_EQ(ErrorText(7, ImgDataCorrupted), "Image data corrupted.");
+  EXPECT_EQ(ErrorText(ErrImgDataCorrupted), "Image data corrupted.");
 }
 
 TEST(LoadStream, AFailedLoadKeepsAnEarlierBlock) {

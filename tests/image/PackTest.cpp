@@ -121,7 +121,7 @@ TEST(PackBlock, SavedBlocksLoadBackRawAndPacked) {
 }
 
 TEST(PackBlock, BadArgumentsCannotCompress) {
-  const ErrorPair cannot{7, ImgCannotCompress};
+  const ErrorPair cannot = ErrImgCannotCompress;
   uint8_t pixel[4] = {};
   uint8_t* stream = nullptr;
   int32_t bytes = 0;
