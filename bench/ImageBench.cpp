@@ -14,7 +14,7 @@
 
 #include "Picture.h"
 #include "image/Convert.h"
-#include "image/Mapping.h"
+#include "image/MappingInternal.h"
 #include "image/Quantize.h"
 
 namespace {

@@ -1,6 +1,8 @@
-// MappingInternal: what the files of the mappings share (MapNearest.cpp,
-// MapOrdered.cpp, MapDiffuse.cpp and their vector loops): the cell of a
-// pixel, the dithers' cell lookup, and the rows of the diffusion.
+// MappingInternal: the mapping steps of ImgQuantize (Mapping.h), for the
+// tests and benchmarks that run them on a palette built apart, and what the
+// files of the mappings share (MapNearest.cpp, MapOrdered.cpp, MapDiffuse.cpp
+// and their vector loops): the cell of a pixel, the dithers' cell lookup, and
+// the rows of the diffusion.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,31 @@
 #include "image/ImageBuffer.h"
 #include "image/Mapping.h"
 #include "image/QuantizeInternal.h"
+
+// The mapping step of ImgQuantize, on the palette already built: allocates
+// the 8-bit target, widens a 15- or 16-bit source into a temporary 24-bit
+// copy, and runs the mapping of the method. Errors are traced.
+void QuantMap(ImageBuffer& source, ImageBuffer& target, int32_t method);
+
+// The mappings, over count pixels of a 24/32-bit block read at step bytes
+// (blue, green, red at offsets 0, 1, 2). Each first copies the palette into
+// target.Palette; target.Pixels receives the indices. The two dithers meet
+// colours that no pixel has: they first write every box's index over its
+// volume in a byte copy of the cells (QuantArea::CellIndex).
+void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffer& target);
+void QuantMapIndexed(const ImageBuffer& source, ImageBuffer& target);
+// Pixel colour C and its palette colour P give P + (C - P) x o / 255 with
+// o = 2 x DitherMatrix[y mod 128][x mod 128], clamped, looked up again.
+void QuantMapOrdered(const uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target);
+// Floyd-Steinberg style diffusion in place on src (weights 7, 3, 5, 1 of 16
+// through DiffuseTable); the first pixel of every even row passes no error.
+void QuantMapDiffuse(uint8_t* src, int32_t width, int32_t height, int32_t step, ImageBuffer& target);
+
+// The pushed share of an error e (-256..256) at table[e + 256], for weight
+// k of 16: round(|e| k / 16) up to 19, then a half of round((|e| - 19) k / 16)
+// up to 38, a quarter of round((|e| - 38) k / 16) up to 57, then 0; halves
+// round to even, the sign of e is kept.
+void DiffuseTable(int32_t k, int32_t table[513]);
 
 inline int32_t CellOf(const uint8_t* p) { return QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2); }
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageFixture.h"
-#include "image/Mapping.h"
+#include "image/MappingInternal.h"
 #include "image/QuantizeInternal.h"
 #include "reference/Mapping.h"
 

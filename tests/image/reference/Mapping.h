@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "image/DitherMatrix.h"
-#include "image/Mapping.h"
+#include "image/MappingInternal.h"
 #include "image/QuantizeInternal.h"
 #include "runtime/Basic.h"
 
