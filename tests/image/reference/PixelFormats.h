@@ -15,7 +15,7 @@ struct Rgb {
 
 // The plain rules, one pixel at a time: decode to 8-bit channels (widening
 // with zero low bits), encode by dropping low bits.
-Rgb Decode(const Image& img, int32_t i) {
+inline Rgb Decode(const Image& img, int32_t i) {
   const uint8_t* p = img.Pixels + i * img.BytesPerPixel;
   switch (img.BitsPerPixel) {
     case 8: {
@@ -35,7 +35,7 @@ Rgb Decode(const Image& img, int32_t i) {
   }
 }
 
-std::vector<uint8_t> Encode(Rgb c, int32_t bits) {
+inline std::vector<uint8_t> Encode(Rgb c, int32_t bits) {
   switch (bits) {
     case 15: {
       int w = (c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3;
@@ -52,7 +52,7 @@ std::vector<uint8_t> Encode(Rgb c, int32_t bits) {
   }
 }
 
-std::vector<uint8_t> Reference(const Image& img, int32_t bits) {
+inline std::vector<uint8_t> Reference(const Image& img, int32_t bits) {
   std::vector<uint8_t> out;
   for (int32_t i = 0; i < img.Width * img.Height; ++i) {
     std::vector<uint8_t> px = Encode(Decode(img, i), bits);
@@ -62,7 +62,7 @@ std::vector<uint8_t> Reference(const Image& img, int32_t bits) {
 }
 
 // Grey levels by the plain rule: the sum of the widened channels over 3.
-std::vector<uint8_t> GreyReference(const Image& img) {
+inline std::vector<uint8_t> GreyReference(const Image& img) {
   std::vector<uint8_t> out;
   for (int32_t i = 0; i < img.Width * img.Height; ++i) {
     Rgb c = Decode(img, i);
