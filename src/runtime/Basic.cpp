@@ -141,19 +141,14 @@ void* TakeKept(int64_t size) {
   return taken.Block;
 }
 
-// A heap that refuses a request gets the kept blocks back and is asked again.
-void* HeapAllocate(int64_t size) {
-  void* block = std::malloc(size_t(size));
+// Asks the heap; a heap that refuses gets the kept blocks back and is asked
+// again.
+template <class Ask>
+void* AskHeap(Ask ask) {
+  void* block = ask();
   if (block || keptCount == 0) return block;
   while (keptCount > 0) ReleaseOldestKept();
-  return std::malloc(size_t(size));
-}
-
-void* HeapResize(void* block, int64_t size) {
-  void* resized = std::realloc(block, size_t(size));
-  if (resized || keptCount == 0) return resized;
-  while (keptCount > 0) ReleaseOldestKept();
-  return std::realloc(block, size_t(size));
+  return ask();
 }
 
 int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::string& name) {
@@ -165,7 +160,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     // failing section would drop it untracked.
     if (memCount == MemTableSize) return ErrMemFatal.Code;
     void* block = TakeKept(adjusted);
-    if (!block) block = HeapAllocate(adjusted);
+    if (!block) block = AskHeap([&] { return std::malloc(size_t(adjusted)); });
     if (!block) return ErrMemAllocFault.Code;
     WriteOwner(owner, block);
     MemEntry& e = MemTable[memCount];
@@ -177,7 +172,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     if (memCount > memPeak) memPeak = memCount;
     return 0;
   }
-  void* block = HeapResize(MemTable[pos].Block, adjusted);
+  void* block = AskHeap([&] { return std::realloc(MemTable[pos].Block, size_t(adjusted)); });
   if (!block) return ErrMemReallocFault.Code;
   WriteOwner(owner, block);
   MemEntry& e = MemTable[pos];
