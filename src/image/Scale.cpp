@@ -17,8 +17,6 @@ namespace {
 
 constexpr int32_t ScaleOperation = 40;
 
-inline uint8_t Mean(uint8_t a, uint8_t b) { return uint8_t((a + b) >> 1); }
-
 // ------------------------------------------------------------ horizontal
 
 // Division of a sum of n samples (sum <= 255 n, n <= 30678) by n as a

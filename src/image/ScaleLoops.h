@@ -9,9 +9,13 @@
 
 #define SCALE_LOOP __attribute__((always_inline)) inline
 
-// out[i] = (a[i] + b[i]) >> 1; out may be a.
+// The mean of two samples, rounded down: of two neighbours in a line, and of
+// two lines.
+inline uint8_t Mean(uint8_t a, uint8_t b) { return uint8_t((a + b) >> 1); }
+
+// out[i] = Mean(a[i], b[i]); out may be a.
 SCALE_LOOP void AverageBytesLoop(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) out[i] = uint8_t((a[i] + b[i]) >> 1);
+  for (int32_t i = 0; i < count; ++i) out[i] = Mean(a[i], b[i]);
 }
 
 // The 16-bit words at words + 2i (little-endian, any alignment) increase by
