@@ -408,7 +408,7 @@ void QuantBuild(int32_t n) {
   a.TargetColours = Clamp(n, 2, 256);
   for (int i = 0; i < 256; ++i) a.LevelTable[i] = i < 4 ? 0 : i;
   a.BoxCount = 0;
-  a.SortedCount = 0;
+  a.Searcher = nullptr;
   a.VolumesFilled = False32;
   if (a.ColourCount > a.TargetColours) {
     QuantSplit();
@@ -637,9 +637,8 @@ int32_t QuantLookupSlow(int32_t cell) {
 int32_t QuantLookupOutside(int32_t cell) {
   QuantArea& a = *work;
   a.CellsScattered = True32;
-  if (a.SortedCount != a.TargetColours || a.Searcher != Kernels.Quant.Nearest) {
+  if (a.Searcher != Kernels.Quant.Nearest) {
     Kernels.Quant.Prepare(a);
-    a.SortedCount = a.TargetColours;
     a.Searcher = Kernels.Quant.Nearest;
   }
   const int32_t red = 4 * CellRed(cell), green = 4 * CellGreen(cell), blue = 4 * CellBlue(cell);

@@ -102,16 +102,15 @@ struct QuantArea {
   // greater variance, or the lower index on equal variances.
   int32_t PickTree[512];
   // The first TargetColours palette entries ordered by green (ties by index),
-  // for the cell lookup's search. SortedCount is 0 until the loop table's
-  // search (Kernels.h), named in Searcher, has made what it reads: this copy
-  // or the planes.
+  // for the cell lookup's search. Searcher names the loop table's search
+  // (Kernels.h) once it has made what it reads, this copy or the planes;
+  // null until then.
   struct SortedEntry {
     int32_t Green, Red, Blue, Index;
   };
   SortedEntry ByGreen[256];
   // The same entries as three planes of components, for a vector scan.
   QuantPlanes Planes;
-  int32_t SortedCount;
   int32_t (*Searcher)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
   // The palette index of each box (its own number until QuantBlackFirst
   // exchanges two), and whether every cell inside the boxes holds it yet.
