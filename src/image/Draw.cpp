@@ -111,13 +111,13 @@ int32_t DibSendRows(const ImageBuffer& drawn, uint8_t* info, DibTransferRows tra
   if (int64_t(drawn.Width) * drawn.BytesPerPixel == stride) return transfer(drawn.Pixels, info, context);
 
   int64_t bytes = int64_t(stride) * drawn.Height;
-  uint8_t* rows = nullptr;
-  if (stride < 0 || bytes > INT32_MAX || MemAlloc(rows, int32_t(bytes), 0, "(ImgDrawRect):rows") != 0) return 0;
-  DibCopyRows(drawn.Pixels, rows, drawn.Width, drawn.BitsPerPixel, drawn.Height);
+  ScopedBlock<uint8_t> rows;
+  if (stride < 0 || bytes > INT32_MAX || MemAlloc(rows.Block, int32_t(bytes), 0, "(ImgDrawRect):rows") != 0)
+    return 0;
+  DibCopyRows(drawn.Pixels, rows.Block, drawn.Width, drawn.BitsPerPixel, drawn.Height);
   DibHeader& h = DibHeaderOf(info);
   h.biHeight = drawn.Height;
-  int32_t result = transfer(rows, info, context);
-  MemFree(rows);
+  int32_t result = transfer(rows.Block, info, context);
   h.biHeight = -drawn.Height;
   return result;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "runtime/Basic.h"
+#include "runtime/ScopedWin32.h"
 
 static_assert(sizeof(BITMAPINFOHEADER) == DibHeaderBytes, "BITMAPINFOHEADER is the plan's header");
 static_assert(offsetof(BITMAPINFOHEADER, biHeight) == offsetof(DibHeader, biHeight), "same layout");
@@ -40,29 +41,24 @@ int32_t SendToDevice(const uint8_t* bits, const uint8_t* info, void* context) {
 // The second route: the rows copied bottom-up into a DIB section, selected
 // into a memory device context and blitted from there.
 void SendThroughSection(HDC dc, const ImageBuffer& drawn, uint8_t* info, UINT usage, const DrawTransfer& p) {
-  HDC memory = CreateCompatibleDC(dc);
+  ScopedMemoryDC memory(dc);
   if (!memory) return;
   DibHeaderOf(info).biHeight = drawn.Height;
   // A section described by palette indices takes its colours from the
   // palette of the device context it is made for: give the memory context
   // the palette the picture was reduced to, not its default 20 colours.
-  HPALETTE oldPalette = usage == DIB_PAL_COLORS ? SelectPalette(memory, CurrentPalette, TRUE) : nullptr;
+  ScopedSelectPalette palette(memory, usage == DIB_PAL_COLORS ? CurrentPalette : nullptr, true);
   void* bits = nullptr;
-  HBITMAP section =
-      CreateDIBSection(memory, reinterpret_cast<const BITMAPINFO*>(info), usage, &bits, nullptr, 0);
-  if (section) {
-    DibCopyRows(drawn.Pixels, static_cast<uint8_t*>(bits), drawn.Width, drawn.BitsPerPixel, drawn.Height);
-    HGDIOBJ oldBitmap = SelectObject(memory, section);
-    if (p.Stretch)
-      StretchBlt(dc, p.XDest, p.YDest, p.DestWidth, p.DestHeight, memory, p.BlitX, p.BlitY, p.SrcWidth,
-                 p.SrcHeight, SRCCOPY);
-    else
-      BitBlt(dc, p.XDest, p.YDest, p.SrcWidth, p.SrcHeight, memory, p.BlitX, p.BlitY, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(section);
-  }
-  if (oldPalette) SelectPalette(memory, oldPalette, TRUE);
-  DeleteDC(memory);
+  ScopedGdiObj<HBITMAP> section(
+      CreateDIBSection(memory, reinterpret_cast<const BITMAPINFO*>(info), usage, &bits, nullptr, 0));
+  if (!section) return;
+  DibCopyRows(drawn.Pixels, static_cast<uint8_t*>(bits), drawn.Width, drawn.BitsPerPixel, drawn.Height);
+  ScopedSelectObject selected(memory, section);
+  if (p.Stretch)
+    StretchBlt(dc, p.XDest, p.YDest, p.DestWidth, p.DestHeight, memory, p.BlitX, p.BlitY, p.SrcWidth,
+               p.SrcHeight, SRCCOPY);
+  else
+    BitBlt(dc, p.XDest, p.YDest, p.SrcWidth, p.SrcHeight, memory, p.BlitX, p.BlitY, SRCCOPY);
 }
 
 void DrawPrepared(ImageBuffer& image, ImageBuffer& temporary, uint8_t* info, DrawRect& rect, HDC dc,
@@ -91,25 +87,15 @@ void ImgDraw(ImageBuffer& image, HDC dc, int32_t x, int32_t y) {
 void ImgDrawRect(ImageBuffer& image, DrawRect& rect, HDC dc, int32_t xDest, int32_t yDest, int32_t destWidth,
                  int32_t destHeight, int32_t method) {
   if (!DrawCanDraw(image)) return;
-  uint8_t* info = nullptr;
-  if (MemAlloc(info, DibInfoBytes, 0, "(ImgDrawRect):info") != 0) return;
-  ImageBuffer temporary;
-  ImgInit(temporary);
-  try {
-    DrawPrepared(image, temporary, info, rect, dc, xDest, yDest, destWidth, destHeight, method);
-  } catch (...) {
-    ImgFree(temporary);
-    MemFree(info);
-    throw;
-  }
-  ImgFree(temporary);
-  MemFree(info);
+  // The description: a BITMAPINFO with room for 256 colour-table entries.
+  alignas(BITMAPINFO) uint8_t info[DibInfoBytes];
+  ScopedImage temporary;
+  DrawPrepared(image, temporary, info, rect, dc, xDest, yDest, destWidth, destHeight, method);
 }
 
 void RealizeImagePalette(const PaletteEntry* palette, HDC dc) {
   if (!DeviceHasPalette(dc)) return;
-  uint8_t* block = nullptr;
-  if (MemAlloc(block, LogPaletteBytes, 0, "(RealizeImagePalette):palette") != 0) return;
+  alignas(LOGPALETTE) uint8_t block[LogPaletteBytes];
   LogPaletteFill(block, palette);
   // The new palette is selected before the old one is deleted: a palette
   // still selected into a device context cannot be deleted.
@@ -120,7 +106,6 @@ void RealizeImagePalette(const PaletteEntry* palette, HDC dc) {
   SetSystemPaletteUse(dc, SYSPAL_NOSTATIC);
   SetSystemPaletteUse(dc, SYSPAL_STATIC);
   RealizePalette(dc);
-  MemFree(block);
 }
 
 bool DeviceHasPalette(HDC dc) { return HasBits(GetDeviceCaps(dc, RASTERCAPS), RasterHasPalette); }

@@ -28,19 +28,17 @@ void ImgDraw(ImageBuffer& image, HDC dc, int32_t x, int32_t y);
 // Draws rect of the image at (xDest, yDest), stretched to destWidth x
 // destHeight when both are non-zero and 1:1 otherwise; rect is corrected in
 // place (DrawCorrectRect). method goes to ImgToIndexed when a palette device
-// needs the image at 8 bits. An image that DrawCanDraw refuses, or a
-// description block that cannot be allocated outside a monitored section,
-// draws nothing. Every block and temporary image is released on every path;
-// an allocation error raised inside a monitored section (or by ImgAlloc and
-// the palette optimiser) reaches the caller as EMon after that.
+// needs the image at 8 bits. An image that DrawCanDraw refuses draws
+// nothing. Every block and temporary image is released on every path; an
+// allocation error raised inside a monitored section (or by ImgAlloc and the
+// palette optimiser) reaches the caller as EMon after that.
 void ImgDrawRect(ImageBuffer& image, DrawRect& rect, HDC dc, int32_t xDest, int32_t yDest, int32_t destWidth,
                  int32_t destHeight, int32_t method);
 
 // On a palette device: makes a logical palette of the 256 entries (blue,
 // green, red), selects it as a background palette, switches the system
 // palette use to no-static and back to static, and realises it; it becomes
-// CurrentPalette and the previous one is deleted. Nothing on other devices,
-// or when the 1028-byte LOGPALETTE block cannot be allocated.
+// CurrentPalette and the previous one is deleted. Nothing on other devices.
 void RealizeImagePalette(const PaletteEntry* palette, HDC dc);
 
 // True when GetDeviceCaps (dc, RASTERCAPS) has RC_PALETTE.

@@ -69,3 +69,14 @@ void ImgCopy(const ImageBuffer& source, ImageBuffer& target);
 // Monitored. Exchanges two images completely; "Memory manager fault." when
 // either holds no tracked block.
 void ImgSwap(ImageBuffer& first, ImageBuffer& second);
+
+// An image record that belongs to a scope: cleared when it is made and
+// released with ImgFree when the scope ends, also when an exception leaves
+// it. It is an ImageBuffer for every routine; like any record that may hold
+// a block, it is never copied.
+struct ScopedImage : ImageBuffer {
+  ScopedImage() : ImageBuffer() { ImgInit(*this); }
+  ScopedImage(const ScopedImage&) = delete;
+  ScopedImage& operator=(const ScopedImage&) = delete;
+  ~ScopedImage() { ImgFree(*this); }
+};

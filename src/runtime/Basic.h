@@ -91,6 +91,19 @@ void MemSwap(T*& a, T*& b) {
   MemSwapAt(&a, &b);
 }
 
+// A tracked block that belongs to a scope: Block is its owner variable
+// (MemAlloc(scoped.Block, ...)), released with MemFree when the scope ends,
+// also when an exception leaves it. Never copied or moved: the table knows
+// the block by the variable's address.
+template <class T>
+struct ScopedBlock {
+  T* Block = nullptr;
+  ScopedBlock() = default;
+  ScopedBlock(const ScopedBlock&) = delete;
+  ScopedBlock& operator=(const ScopedBlock&) = delete;
+  ~ScopedBlock() { MemFree(Block); }
+};
+
 int32_t MemCount();
 int32_t MemPeak();
 // Whether MemAlloc accepts a request of size bytes (1 .. 2045222518: the

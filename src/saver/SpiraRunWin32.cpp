@@ -15,7 +15,7 @@
 #include "platform/RoutinesWin32.h"
 #include "runtime/Errors.h"
 #include "runtime/System.h"
-#include "saver/Common1Win32.h"
+#include "platform/Common1Win32.h"
 #include "saver/SSaverWin32.h"
 #include "saver/wConfigWin32.h"
 
@@ -28,17 +28,10 @@ void StartPlayer(Qssaver*) {
 }
 
 void PaintPreview(Qssaver* saver) {
-  ImageBuffer image;
-  ImgInit(image);
-  try {
-    ImgLoadFromMemory(BuiltInPicture, BuiltInPictureBytes, image);
-    ImgScale(image, image, saver->Width, saver->Height);
-    ImgDraw(image, saver->DC, 0, 0);
-  } catch (...) {
-    ImgFree(image);
-    throw;
-  }
-  ImgFree(image);
+  ScopedImage image;
+  ImgLoadFromMemory(BuiltInPicture, BuiltInPictureBytes, image);
+  ImgScale(image, image, saver->Width, saver->Height);
+  ImgDraw(image, saver->DC, 0, 0);
 }
 
 void MakeDefault(Qssaver*) { SaverMakeDefault(ProgramFilePath()); }
