@@ -13,8 +13,8 @@ Bool32 RunProgram(const std::string& file, const std::string& params, const std:
               : ShellOpen(file, params, workDir, minimised);
 }
 
-Bool32 RunAndWait(const std::string& file, const std::string& params, const std::string& workDir,
-                  Bool32 minimised) {
+HANDLE LaunchProcess(const std::string& file, const std::string& params, const std::string& workDir,
+                     Bool32 minimised) {
   try {
     LaunchCommand c = LaunchCommandFor(file, params, workDir);
     // CreateProcessA may write into its command line: give it a copy.
@@ -27,14 +27,28 @@ Bool32 RunAndWait(const std::string& file, const std::string& params, const std:
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         c.WorkDir.empty() ? nullptr : c.WorkDir.c_str(), &startup, &process))
-      return False32;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hProcess);
+      return nullptr;
     CloseHandle(process.hThread);
-    return True32;
+    return process.hProcess;
   } catch (...) {
-    return False32;
+    return nullptr;
   }
+}
+
+void EndProcessWithin(HANDLE& process, DWORD timeoutMs) {
+  if (!process) return;
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+  CloseHandle(process);
+  process = nullptr;
+}
+
+Bool32 RunAndWait(const std::string& file, const std::string& params, const std::string& workDir,
+                  Bool32 minimised) {
+  HANDLE process = LaunchProcess(file, params, workDir, minimised);
+  if (!process) return False32;
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+  return True32;
 }
 
 Bool32 ShellOpen(const std::string& file, const std::string& params, const std::string& workDir,

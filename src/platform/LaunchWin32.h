@@ -6,6 +6,8 @@
 // false result.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "runtime/Basic.h"
@@ -18,6 +20,15 @@ Bool32 RunProgram(const std::string& file, const std::string& params, const std:
 // process cannot be created; the exit code is not read.
 Bool32 RunAndWait(const std::string& file, const std::string& params, const std::string& workDir,
                   Bool32 minimised);
+// Starts file as RunAndWait does and returns at once with the new process's
+// handle, which the caller owns (close it with CloseHandle or
+// EndProcessWithin); null when the process cannot be created.
+HANDLE LaunchProcess(const std::string& file, const std::string& params, const std::string& workDir,
+                     Bool32 minimised);
+// Gives the process up to timeoutMs to end, ends it (exit code 1) when it
+// has not, and closes the handle, which becomes null. A null handle is
+// accepted.
+void EndProcessWithin(HANDLE& process, DWORD timeoutMs);
 // ShellExecuteA with the default verb, owned by the foreground window (the
 // desktop when there is none); true when the shell took the request. Does
 // not wait.

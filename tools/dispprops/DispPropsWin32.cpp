@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Launch.h"
+#include "platform/LaunchWin32.h"
+#include "runtime/ScopedWin32.h"
 #include "saver/SSaverWin32.h"
 #include "saver/SpiraRunWin32.h"
 
@@ -40,7 +41,7 @@ enum : int { IdList = 100, IdSettings, IdPreview };
 
 HWND mainWindow, miniature, saverList;
 std::vector<SaverEntry> savers;
-PROCESS_INFORMATION previewProcess;
+HANDLE previewProcess;
 bool inProcess = false;
 HANDLE previewThread;
 
@@ -84,24 +85,6 @@ std::vector<SaverEntry> FindSavers() {
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
-// CreateProcessA may write into the command line, so it gets a copy.
-bool Start(const std::string& path, const std::string& params, PROCESS_INFORMATION& process) {
-  LaunchCommand command = LaunchCommandFor(path, params, "");
-  std::vector<char> line(command.CommandLine.begin(), command.CommandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        command.WorkDir.empty() ? nullptr : command.WorkDir.c_str(), &startup,
-                        &process) != 0;
-}
-
-void CloseProcess(PROCESS_INFORMATION& process) {
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
-  process = {};
-}
-
 HWND CreateMiniature() {
   return CreateWindowExA(0, "DispPropsMiniature", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                          MiniLeft, MiniTop, MiniWidth, MiniHeight, mainWindow, nullptr,
@@ -119,10 +102,7 @@ void StopPreview() {
     CloseHandle(previewThread);
     previewThread = nullptr;
   }
-  if (!previewProcess.hProcess) return;
-  if (WaitForSingleObject(previewProcess.hProcess, 5000) == WAIT_TIMEOUT)
-    TerminateProcess(previewProcess.hProcess, 1);
-  CloseProcess(previewProcess);
+  EndProcessWithin(previewProcess, 5000);
 }
 
 int SelectedSaver() {
@@ -149,7 +129,7 @@ void StartPreview() {
   if (index < 0) return;
   char params[32];
   wsprintfA(params, "/p %u", unsigned(reinterpret_cast<UINT_PTR>(miniature)));
-  Start(savers[index].Path, params, previewProcess);
+  previewProcess = LaunchProcess(savers[index].Path, params, "", False32);
 }
 
 // Settings and Preview: the saver runs while this window is disabled and
@@ -158,11 +138,9 @@ void RunAndWait(const std::string& params) {
   int index = SelectedSaver();
   if (index < 0) return;
   StopPreview();
-  PROCESS_INFORMATION process = {};
-  if (Start(savers[index].Path, params, process)) {
+  if (HANDLE process = LaunchProcess(savers[index].Path, params, "", False32)) {
     EnableWindow(mainWindow, FALSE);
-    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
-           WAIT_OBJECT_0 + 1) {
+    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
       MSG msg;
       while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
@@ -171,7 +149,7 @@ void RunAndWait(const std::string& params) {
     }
     EnableWindow(mainWindow, TRUE);
     SetForegroundWindow(mainWindow);
-    CloseProcess(process);
+    CloseHandle(process);
   }
   StartPreview();
 }
@@ -202,13 +180,11 @@ void AddControls(const std::string& chosen) {
 
 // The monitor around the miniature: a grey bezel on a stand.
 void PaintMonitor(HDC dc) {
-  HBRUSH bezel = CreateSolidBrush(RGB(192, 192, 192));
-  HGDIOBJ oldBrush = SelectObject(dc, bezel);
+  ScopedGdiObj<HBRUSH> bezel(CreateSolidBrush(RGB(192, 192, 192)));
+  ScopedSelectObject selected(dc, bezel);
   Rectangle(dc, MiniLeft - 12, MiniTop - 12, MiniLeft + MiniWidth + 12, MiniTop + MiniHeight + 16);
   Rectangle(dc, MiniLeft + 56, MiniTop + MiniHeight + 16, MiniLeft + 96, MiniTop + MiniHeight + 24);
   Rectangle(dc, MiniLeft + 36, MiniTop + MiniHeight + 24, MiniLeft + 116, MiniTop + MiniHeight + 30);
-  SelectObject(dc, oldBrush);
-  DeleteObject(bezel);
 }
 
 LRESULT CALLBACK MainProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -311,11 +287,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (previewProcess.hProcess) {
-    if (WaitForSingleObject(previewProcess.hProcess, 5000) == WAIT_TIMEOUT)
-      TerminateProcess(previewProcess.hProcess, 1);
-    CloseProcess(previewProcess);
-  }
+  EndProcessWithin(previewProcess, 5000);
   if (previewThread) {
     WaitForSingleObject(previewThread, 5000);
     CloseHandle(previewThread);
