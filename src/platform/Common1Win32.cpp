@@ -1,5 +1,5 @@
 // Common1: the settings in the registry.
-#include "saver/Common1Win32.h"
+#include "platform/Common1Win32.h"
 
 #include "platform/RegWrapWin32.h"
 #include "platform/Routines.h"

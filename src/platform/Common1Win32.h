@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "saver/Common1.h"
+#include "platform/Common1.h"
 
 // InstFolder (REG_SZ, or REG_EXPAND_SZ unexpanded) with a trailing backslash
 // added, or the empty string. Never creates the key.

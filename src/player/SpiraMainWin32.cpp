@@ -8,7 +8,7 @@
 #include "platform/InstanceWin32.h"
 #include "player/PlayerWin32.h"
 #include "runtime/Errors.h"
-#include "saver/Common1Win32.h"
+#include "platform/Common1Win32.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "saver/wConfig.h"
 
 #include "platform/Routines.h"
-#include "saver/Common1.h"
+#include "platform/Common1.h"
 
 const char* const ConfigCaption = "Spiralux 1.0";
 const char* const HomeLinkText = "Click here to visit home page";

@@ -2,7 +2,7 @@
 #include "saver/wConfigWin32.h"
 
 #include "platform/LaunchWin32.h"
-#include "saver/Common1Win32.h"
+#include "platform/Common1Win32.h"
 #include "saver/wConfig.h"
 
 TfrmConfig* frmConfig = nullptr;
