@@ -1,7 +1,7 @@
 // The registry accessor and the settings on Wine's registry.
 #include "WinTest.h"
 #include "platform/RegWrapWin32.h"
-#include "saver/Common1Win32.h"
+#include "platform/Common1Win32.h"
 
 using namespace wintest;
 
