@@ -23,16 +23,6 @@ static std::ostream& operator<<(std::ostream& os, const UiRect& r) {
 
 namespace {
 
-constexpr DWORD Soon = 20000;  // generous bound under a loaded Wine
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = Soon) {
-  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-    if (done()) return true;
-    Sleep(50);
-  }
-  return done();
-}
-
 std::string ClassOf(HWND window) {
   char name[64] = "";
   GetClassNameA(window, name, sizeof name);

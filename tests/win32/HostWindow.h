@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "Wait.h"
+
 namespace wintest {
 
 class HostWindow {
@@ -87,12 +89,14 @@ inline std::vector<uint8_t> WindowPixels(HWND window, int width, int height) {
 // made and shown (a window of another process can be found while its
 // creation is still under way).
 inline HWND WaitForChild(HWND parent, const char* className, DWORD timeoutMs) {
-  for (DWORD waited = 0;; waited += 50) {
-    HWND child = FindWindowExA(parent, nullptr, className, nullptr);
-    if (child && IsWindowVisible(child)) return child;
-    if (waited >= timeoutMs) return nullptr;
-    Sleep(50);
-  }
+  HWND child = nullptr;
+  WaitUntil(
+      [&] {
+        child = FindWindowExA(parent, nullptr, className, nullptr);
+        return child && IsWindowVisible(child);
+      },
+      timeoutMs);
+  return child && IsWindowVisible(child) ? child : nullptr;
 }
 
 }  // namespace wintest

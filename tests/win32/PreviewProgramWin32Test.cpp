@@ -10,7 +10,6 @@ using namespace wintest;
 
 namespace {
 
-constexpr DWORD Soon = 15000;      // generous bound for a start under a loaded Wine
 constexpr DWORD Promptly = 5000;   // an end that takes about a second at most when idle
 const char* const PreviewClass = "SSaver_Preview_Class";
 

@@ -9,15 +9,12 @@ using namespace wintest;
 
 namespace {
 
-constexpr DWORD Soon = 15000;  // generous bound for "at once" under a loaded Wine
-
-// The message box the process shows, waited for at most timeoutMs.
+// The message box the process shows, waited for at most timeoutMs while it
+// runs.
 HWND WaitForBox(const Process& p, DWORD timeoutMs) {
-  for (DWORD waited = 0; waited < timeoutMs && p.Running(); waited += 100) {
-    if (HWND box = VisibleWindowOf(p.Id(), "#32770")) return box;
-    Sleep(100);
-  }
-  return nullptr;
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = VisibleWindowOf(p.Id(), "#32770")) != nullptr || !p.Running(); }, timeoutMs);
+  return box;
 }
 
 std::string WindowText(HWND window) {

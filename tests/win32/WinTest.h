@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Wait.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,11 +96,7 @@ class PlayerLog {
   }
   // Waits at most timeoutMs for the log to hold count lines.
   bool WaitForLines(size_t count, DWORD timeoutMs) const {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-      if (Lines().size() >= count) return true;
-      Sleep(50);
-    }
-    return Lines().size() >= count;
+    return WaitUntil([&] { return Lines().size() >= count; }, timeoutMs);
   }
 
  private:
