@@ -15,6 +15,7 @@
 # Every check is one test case of a GoogleTest-style XML report, so that
 # scripts/test counts them beside the other suites.
 set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 setup_exe=$1 saver=$2 player=$3 dispprops=$4 testplayer=$5 work=$6 report=$7 bits=$8
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -24,28 +25,16 @@ trap 'wineserver -k >/dev/null 2>&1' EXIT
 wine=wine
 [ "$bits" = 64 ] && wine=/usr/lib/wine/wine64
 
-cases=() failures=0
+# One line per check for report.py: name, failure, seconds.
+cases=()
 check() {  # name command...
-  local name=$1; shift
-  if "$@"; then
-    cases+=("<testcase name=\"$name\" classname=\"Setup\"/>")
-  else
-    echo "FAILED: $name" >&2
-    cases+=("<testcase name=\"$name\" classname=\"Setup\"><failure message=\"failed\"/></testcase>")
-    failures=$((failures + 1))
-  fi
+  local name=$1 start=$SECONDS failure=""
+  shift
+  "$@" || { echo "FAILED: $name" >&2; failure=failed; }
+  cases+=("Setup.$name"$'\t'"$failure"$'\t'"$((SECONDS - start))")
 }
 write_report() {
-  mkdir -p "$(dirname "$report")"
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo "<testsuites tests=\"${#cases[@]}\" failures=\"$failures\" name=\"setup_tests\">"
-    echo "<testsuite name=\"Setup\" tests=\"${#cases[@]}\" failures=\"$failures\">"
-    printf '%s\n' "${cases[@]}"
-    echo '</testsuite></testsuites>'
-  } >"$report"
-  echo "setup_tests: $(( ${#cases[@]} - failures )) passed, $failures failed"
-  [ "$failures" -eq 0 ]
+  printf '%s\n' "${cases[@]}" | /usr/bin/python3 "$here/report.py" "$report"
 }
 
 run() { timeout 300 "$wine" "$@" >/dev/null 2>&1; }
