@@ -9,31 +9,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/lib.sh
 preset=${1:-win32}
-wine=wine
-[ "$preset" = win64 ] && wine=/usr/lib/wine/wine64
+wine=$(lib_wine_loader "$preset")
 
-cmake --preset bench >/dev/null && cmake --build build/bench --target PlayerBench >/dev/null
-cmake --preset "$preset" >/dev/null && cmake --build "build/$preset" --target PlayerWineBench >/dev/null
+lib_build bench PlayerBench || exit 1
+lib_build "$preset" PlayerWineBench || exit 1
 
-free_display() {
-  local n=$1
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  echo "$n"
-}
-pids=()
-start_display() {  # depth -> sets DISPLAY_NOW
-  local n
-  n=$(free_display 140)
-  Xvfb ":$n" -screen 0 "1920x1080x$1" -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  DISPLAY_NOW=":$n"
-}
-start_display 24; export DISPLAY=$DISPLAY_NOW
-start_display 8; export SPIRALUX_DISPLAY_8BIT=$DISPLAY_NOW
-. scripts/winenv "$root/build/$preset"
-trap 'winenv_stop; kill "${pids[@]}" 2>/dev/null || true' EXIT
+lib_xvfb 24 1920x1080 140 || exit 1
+export DISPLAY=$LIB_DISPLAY
+xpid=${lib_xvfb_pids[0]}
+lib_xvfb 8 1920x1080 140 || exit 1
+export SPIRALUX_DISPLAY_8BIT=$LIB_DISPLAY
+. scripts/winenv "$root/build/$preset" || exit 1
 
 echo "== native renderer (build/bench/bench/PlayerBench)"
 build/bench/bench/PlayerBench --benchmark_filter='1920x1080' --benchmark_min_time=1
@@ -44,7 +32,6 @@ for display in "$DISPLAY" "$SPIRALUX_DISPLAY_8BIT"; do
   DISPLAY=$display $wine "$program" frames 200 2>&1 | tr -d '\r' | grep -v '^ \|^X Error' || true
 done
 echo "== $preset program under Wine on $DISPLAY, Xvfb's processor time beside it"
-xpid=${pids[0]}
 before=$(awk '{print $14 + $15}' "/proc/$xpid/stat")
 $wine "$program" cpu 10 | tr -d '\r'
 after=$(awk '{print $14 + $15}' "/proc/$xpid/stat")

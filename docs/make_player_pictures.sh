@@ -10,23 +10,20 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/lib.sh
 preset=${1:-win32}
-wine=wine
-[ "$preset" = win64 ] && wine=/usr/lib/wine/wine64
+wine=$(lib_wine_loader "$preset")
 
-cmake --preset host >/dev/null && cmake --build build/host --target playerframes >/dev/null
-cmake --preset "$preset" >/dev/null && cmake --build "build/$preset" --target SpiraMain >/dev/null
-. scripts/winenv "$root/build/$preset"
+lib_build host playerframes || exit 1
+lib_build "$preset" SpiraMain || exit 1
+. scripts/winenv "$root/build/$preset" || exit 1
 
 shoot() {  # display picture
   DISPLAY=$1 $wine "build/$preset/src/player/SpiraMain.exe" &
   local pid=$! window=""
-  for _ in $(seq 300); do
-    window=$(DISPLAY=$1 xdotool search --name '^Spiralux$' 2>/dev/null | head -1) || true
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
-  [ -n "$window" ] || { echo "no player window on $1"; kill "$pid"; exit 1; }
+  DISPLAY=$1 lib_wait 60 xdotool search --name '^Spiralux$' >/dev/null 2>&1 ||
+    { echo "no player window on $1"; kill "$pid"; exit 1; }
+  window=$(DISPLAY=$1 xdotool search --name '^Spiralux$' | head -1)
   sleep 2
   xwd -root -silent -display "$1" | convert xwd:- -resize 50% "$2"
   DISPLAY=$1 xdotool windowfocus --sync "$window" key Escape
@@ -37,7 +34,7 @@ shoot "$DISPLAY" docs/player-truecolour.png
 shoot "$SPIRALUX_DISPLAY_8BIT" docs/player-256colours.png
 
 frames=$(mktemp -d)
-trap 'rm -rf "$frames"; winenv_stop' EXIT
+trap 'rm -rf "$frames"; lib_stop' EXIT
 build/host/tools/playerframes/playerframes 400 225 6 0.05 40 "$frames/f"
 convert -delay 5 -loop 0 "$frames"/f*.ppm -layers Optimize docs/player.gif
 echo "wrote docs/player.gif"

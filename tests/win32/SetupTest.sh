@@ -16,6 +16,7 @@
 # scripts/test counts them beside the other suites.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/lib.sh"
 setup_exe=$1 saver=$2 player=$3 dispprops=$4 testplayer=$5 work=$6 report=$7 bits=$8
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -63,9 +64,7 @@ equals() { [ "$1" = "$2" ] || { echo "  '$1' != '$2'" >&2; false; }; }
 no_file() { [ ! -e "$1" ] || { echo "  still there: $1" >&2; false; }; }
 
 rm -rf "$work"
-mkdir -p "$work"
-timeout 300 "$wine" wineboot -i >/dev/null 2>&1
-timeout 300 wineserver -w
+lib_prefix "$wine"
 
 drive=$WINEPREFIX/drive_c
 [ -d "$drive/windows" ] || echo "SetupTest: wineboot made no prefix in $WINEPREFIX" >&2
