@@ -1,12 +1,15 @@
-// ToolkitWin32: the dialog toolkit over the native controls.
+// ToolkitWin32: the dialog toolkit over the native controls and the dialog
+// manager.
 //
-// Every control is subclassed with one procedure: it reports focus changes to
-// the form (so that the focused push button shows the default frame, as in a
-// dialog), sets the control's cursor, and hands on to the form what a
-// container receives from its children (commands, scrolls, colour requests),
-// so that a control's events reach the form whatever its parent. The form
-// answers the messages that IsDialogMessage sends to a dialog: DM_GETDEFID
-// and WM_NEXTDLGCTL, which a window that is not a dialog otherwise ignores.
+// A form is a window of a class with DLGWINDOWEXTRA extra bytes whose
+// procedure hands on to DefDlgProc what it does not answer itself, and the
+// loop passes the form's messages through IsDialogMessage. The system's
+// dialog manager then runs the keyboard (Tab, Enter, Esc), keeps the default
+// button and moves its frame to the focused push button (DM_SETDEFID,
+// WM_NEXTDLGCTL), and saves the focus when the form is deactivated and
+// restores it when it is activated again. The form's procedure adds what a
+// dialog template would give otherwise: the controls' events for their
+// objects, their fonts, colours and cursors, and the layout for the DPI.
 #include "platform/ToolkitWin32.h"
 
 #include <commctrl.h>
@@ -16,8 +19,6 @@
 namespace {
 
 constexpr UINT_PTR SubclassId = 1;
-// Marks the toolkit's forms among the top-level windows.
-constexpr const char* FormProperty = "SpiraluxUiForm";
 constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD FormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 
@@ -61,6 +62,14 @@ HFONT MakeFont(const UiFont& font, int32_t dpi) {
                      font.Face.c_str());
 }
 
+std::string WindowText(HWND window) {
+  if (!window) return "";
+  int n = GetWindowTextLengthA(window);
+  std::string text(size_t(n) + 1, '\0');
+  text.resize(size_t(GetWindowTextA(window, &text[0], n + 1)));
+  return text;
+}
+
 // The window that a child's message to its parent comes from.
 HWND SenderOf(UINT message, LPARAM lParam) {
   switch (message) {
@@ -77,28 +86,60 @@ HWND SenderOf(UINT message, LPARAM lParam) {
   }
 }
 
+// A group box holds controls: it hands on to its form what they send their
+// parent (commands, scrolls, colour requests), so that their events reach
+// the form whatever their parent, and it paints the face under them, the
+// form clipping its children.
+LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(window, &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+      return TRUE;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, ContainerProc, SubclassId);
+      break;
+    default: {
+      HWND sender = SenderOf(message, lParam);
+      if (sender && GetParent(sender) == window)
+        return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+    }
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// A push button that the mouse gives the focus has the dialog manager move
+// the default frame to it, as Tab does: the button takes the focus itself,
+// past WM_NEXTDLGCTL. Sent, not posted: the focus is already the button's,
+// so WM_NEXTDLGCTL only moves the frame.
+LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR, DWORD_PTR) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, PushButtonProc, SubclassId);
+  LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+  if (message == WM_SETFOCUS)
+    SendMessageA(GetAncestor(window, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(window),
+                 TRUE);
+  return result;
+}
+
 }  // namespace
 
 int32_t UiHeightOfPoints(int32_t points) { return -MulDiv(points, UiDesignDpi, 72); }
 
+UiParent::UiParent(UiForm& form) : Form(&form), Window(form.Handle()) {}
+UiParent::UiParent(UiControl& container) : Form(container.Form()), Window(container.Handle()) {}
+
 // --- UiControl ---------------------------------------------------------------
 
-// A control that goes before its window leaves the form and its window.
 UiControl::~UiControl() {
-  if (form_ && form_ != this) {
-    form_->Remove(this);
-    if (handle_) RemoveWindowSubclass(handle_, SubclassProc, SubclassId);
-  }
+  if (form_) form_->Remove(this);
   if (fontHandle_) DeleteObject(fontHandle_);
 }
 
-std::string UiControl::Text() const {
-  if (!handle_) return "";
-  int n = GetWindowTextLengthA(handle_);
-  std::string text(size_t(n) + 1, '\0');
-  text.resize(size_t(GetWindowTextA(handle_, &text[0], n + 1)));
-  return text;
-}
+std::string UiControl::Text() const { return WindowText(handle_); }
 
 void UiControl::SetText(const std::string& text) {
   if (handle_) SetWindowTextA(handle_, text.c_str());
@@ -107,27 +148,17 @@ void UiControl::SetText(const std::string& text) {
 
 void UiControl::SetBounds(const UiRect& bounds) {
   bounds_ = bounds;
-  if (handle_ && form_ && this != form_) {
-    UiRect r = UiScaleRect(bounds_, form_->dpi_);
-    SetWindowPos(handle_, nullptr, r.Left, r.Top, r.Width, r.Height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  if (!handle_ || !form_) return;
+  UiRect r = UiScaleRect(bounds_, form_->dpi_);
+  SetWindowPos(handle_, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const UiFont& UiControl::Font() const {
-  return ownFont_ || !form_ || form_ == this ? font_ : form_->font_;
-}
+const UiFont& UiControl::Font() const { return ownFont_ || !form_ ? font_ : form_->font_; }
 
 void UiControl::SetFont(const UiFont& font) {
   font_ = font;
-  if (form_ == this) {
-    ApplyDpi();
-    for (UiControl* c : form_->controls_)
-      if (!c->ownFont_) c->ApplyDpi();
-  } else {
-    ownFont_ = true;
-    ApplyDpi();
-  }
+  ownFont_ = true;
+  ApplyDpi();
   Changed();
 }
 
@@ -135,77 +166,39 @@ HFONT UiControl::FontHandle() const { return ownFont_ ? fontHandle_ : form_->for
 
 void UiControl::ApplyDpi() {
   if (!form_) return;
-  if (this == form_) {
-    if (form_->formFont_) DeleteObject(form_->formFont_);
-    form_->formFont_ = MakeFont(font_, form_->dpi_);
-    return;
-  }
+  // The old font goes once the window has the new one.
+  HFONT old = nullptr;
   if (ownFont_) {
-    if (fontHandle_) DeleteObject(fontHandle_);
+    old = fontHandle_;
     fontHandle_ = MakeFont(font_, form_->dpi_);
   }
-  if (!handle_) return;
-  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
-  SetBounds(bounds_);
+  if (handle_) {
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
+    SetBounds(bounds_);
+  }
+  if (old) DeleteObject(old);
 }
 
-void UiControl::CreateChild(UiControl& parent, const char* className, DWORD style,
+void UiControl::CreateChild(const UiParent& parent, const char* className, DWORD style,
                             const UiRect& bounds) {
-  form_ = parent.form_;
-  parent_ = &parent;
+  form_ = parent.Form;
   bounds_ = bounds;
-  if (!form_ || !parent.handle_) return;
+  if (!form_ || !parent.Window) return;
   UiRect r = UiScaleRect(bounds, form_->dpi_);
   handle_ = CreateWindowExA(0, className, "", style | WS_CHILD | WS_VISIBLE, r.Left, r.Top,
-                            r.Width, r.Height, parent.handle_,
+                            r.Width, r.Height, parent.Window,
                             reinterpret_cast<HMENU>(INT_PTR(form_->nextId_++)),
                             GetModuleHandleA(nullptr), nullptr);
   if (!handle_) return;
-  SetWindowSubclass(handle_, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
-  form_->Add(this);
+  form_->controls_.push_back(this);
   SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), FALSE);
-}
-
-LRESULT CALLBACK UiControl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR, DWORD_PTR self) {
-  UiControl* control = reinterpret_cast<UiControl*>(self);
-  switch (message) {
-    case WM_SETFOCUS:
-      if (control->form_) control->form_->FocusChanged(control);
-      break;
-    case WM_ERASEBKGND:
-      // A container paints the face under its children (the form clips them).
-      if (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) {
-        RECT r;
-        GetClientRect(window, &r);
-        FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
-        return TRUE;
-      }
-      break;
-    case WM_SETCURSOR:
-      if (control->cursor_ && reinterpret_cast<HWND>(wParam) == window &&
-          LOWORD(lParam) == HTCLIENT) {
-        ::SetCursor(control->cursor_);
-        return TRUE;
-      }
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(window, SubclassProc, SubclassId);
-      control->handle_ = nullptr;
-      break;
-    default: {
-      HWND sender = SenderOf(message, lParam);
-      if (sender && control->form_ && control->form_->handle_ && GetParent(sender) == window)
-        return SendMessageA(control->form_->handle_, message, wParam, lParam);
-    }
-  }
-  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 // --- UiForm ------------------------------------------------------------------
 
 UiForm::~UiForm() {
   if (handle_) DestroyWindow(handle_);
+  for (UiControl* c : controls_) c->form_ = nullptr;
   if (formFont_) DeleteObject(formFont_);
 }
 
@@ -214,21 +207,20 @@ void UiForm::Create(const char* className, const UiRect& design) {
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
+  wc.cbWndExtra = DLGWINDOWEXTRA;  // where DefDlgProc keeps the dialog's state
   wc.hInstance = instance;
   wc.hIcon = LoadIconA(instance, "MAINICON");
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = className;
   RegisterClassExA(&wc);  // fails harmlessly when a second form of the class registers it again
 
-  form_ = this;
   bounds_ = design;
   dpi_ = SystemDpi();
-  ApplyDpi();
+  formFont_ = MakeFont(font_, dpi_);
   UiRect r = UiScaleRect(design, dpi_);
   SIZE outer = FormWindowSize(r.Width, r.Height, dpi_);
-  handle_ = CreateWindowExA(FormExStyle, className, "", FormStyle, r.Left, r.Top, outer.cx,
-                            outer.cy, nullptr, nullptr, instance, this);
+  CreateWindowExA(FormExStyle, className, "", FormStyle, r.Left, r.Top, outer.cx, outer.cy,
+                  nullptr, nullptr, instance, this);
   // On a monitor whose DPI differs from the system's, lay out for the monitor's.
   if (handle_ && WindowDpi(handle_) != dpi_) {
     ApplyFormDpi(WindowDpi(handle_));
@@ -238,6 +230,19 @@ void UiForm::Create(const char* className, const UiRect& design) {
   }
 }
 
+std::string UiForm::Text() const { return WindowText(handle_); }
+
+void UiForm::SetText(const std::string& text) {
+  if (handle_) SetWindowTextA(handle_, text.c_str());
+}
+
+void UiForm::SetFont(const UiFont& font) {
+  font_ = font;
+  ApplyFormDpi(dpi_);
+}
+
+// Activated, a dialog without a focused control gives the focus to its
+// first tab stop.
 void UiForm::Show() {
   if (!handle_) return;
   ShowWindow(handle_, SW_SHOWNORMAL);
@@ -250,23 +255,28 @@ void UiForm::Close() {
 }
 
 void UiForm::SetDefaultButton(UiButton& button) {
-  default_ = &button;
-  FocusChanged(nullptr);
+  if (handle_ && button.Handle())
+    SendMessageA(handle_, DM_SETDEFID, WPARAM(GetDlgCtrlID(button.Handle())), 0);
 }
 
-void UiForm::SetCancelButton(UiButton& button) { cancel_ = &button; }
+// Esc comes as the command IDCANCEL from GetDlgItem(form, IDCANCEL).
+void UiForm::SetCancelButton(UiButton& button) {
+  if (!handle_ || !button.Handle()) return;
+  if (HWND previous = GetDlgItem(handle_, IDCANCEL))
+    SetWindowLongPtrA(previous, GWLP_ID, nextId_++);
+  SetWindowLongPtrA(button.Handle(), GWLP_ID, IDCANCEL);
+}
 
 void UiForm::ApplyFormDpi(int32_t dpi) {
   dpi_ = dpi;
-  ApplyDpi();
+  HFONT old = formFont_;
+  formFont_ = MakeFont(font_, dpi_);
   for (UiControl* c : controls_) c->ApplyDpi();
+  if (old) DeleteObject(old);
 }
 
 void UiForm::Remove(UiControl* control) {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
-  if (default_ == control) default_ = nullptr;
-  if (cancel_ == control) cancel_ = nullptr;
-  if (defaultLook_ == control) defaultLook_ = nullptr;
 }
 
 UiControl* UiForm::ControlOf(HWND window) const {
@@ -276,27 +286,8 @@ UiControl* UiForm::ControlOf(HWND window) const {
   return nullptr;
 }
 
-// The focused push button shows the default frame and Enter presses it;
-// elsewhere the form's default button has both.
-void UiForm::FocusChanged(UiControl* focused) {
-  UiButton* look = dynamic_cast<UiButton*>(focused);
-  if (!look) look = default_;
-  defaultLook_ = look;
-  for (UiControl* c : controls_)
-    if (UiButton* b = dynamic_cast<UiButton*>(c))
-      if (b->handle_)
-        SendMessageA(b->handle_, BM_SETSTYLE, b == look ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-}
-
-void UiForm::Route(UINT message, WPARAM wParam, LPARAM lParam) {
-  UiControl* control = ControlOf(reinterpret_cast<HWND>(lParam));
-  if (!control && message == WM_COMMAND && lParam == 0) {
-    // Esc, and Enter without a default button, come as IDCANCEL and IDOK.
-    if (LOWORD(wParam) == IDCANCEL) control = cancel_;
-    if (LOWORD(wParam) == IDOK) control = default_;
-  }
-  if (!control) return;
-  control->Notify(message, message == WM_COMMAND ? HIWORD(wParam) : LOWORD(wParam));
+bool UiForm::IsForm(HWND window) {
+  return GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(WindowProc);
 }
 
 LRESULT CALLBACK UiForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -305,25 +296,20 @@ LRESULT CALLBACK UiForm::WindowProc(HWND window, UINT message, WPARAM wParam, LP
         static_cast<UiForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     form->handle_ = window;
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    SetPropA(window, FormProperty, form);
   }
   UiForm* form = reinterpret_cast<UiForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!form) return DefWindowProcA(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    RemovePropA(window, FormProperty);
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    form->handle_ = nullptr;
-    return DefWindowProcA(window, message, wParam, lParam);
-  }
+  if (!form) return DefDlgProcA(window, message, wParam, lParam);
   return form->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT UiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = handle_;
   switch (message) {
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL:
-      Route(message, wParam, lParam);
+      if (UiControl* control = ControlOf(reinterpret_cast<HWND>(lParam)))
+        control->Notify(message, message == WM_COMMAND ? HIWORD(wParam) : LOWORD(wParam));
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
@@ -336,61 +322,57 @@ LRESULT UiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
-    case DM_GETDEFID:
-      if (defaultLook_ && defaultLook_->handle_)
-        return MAKELRESULT(GetDlgCtrlID(defaultLook_->handle_), DC_HASDEFID);
-      return 0;
-    case WM_NEXTDLGCTL: {
-      // lParam set: wParam is the control; else wParam set means previous.
-      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                 : GetNextDlgTabItem(handle_, GetFocus(), wParam != 0);
-      if (next) SetFocus(next);
-      return 0;
-    }
-    case WM_ACTIVATE:
-      // As a dialog: the focus leaves with the form and comes back to where it was.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(handle_, focus)) savedFocus_ = focus;
-      } else {
-        HWND focus = savedFocus_ && IsWindow(savedFocus_) && IsChild(handle_, savedFocus_)
-                         ? savedFocus_
-                         : GetNextDlgTabItem(handle_, nullptr, FALSE);
-        if (focus) SetFocus(focus);
+    case WM_SETCURSOR: {
+      // DefWindowProc of a child asks its parent first, so a control's
+      // request reaches the form through any group box.
+      UiControl* control = ControlOf(reinterpret_cast<HWND>(wParam));
+      if (control && control->cursor_ && LOWORD(lParam) == HTCLIENT) {
+        ::SetCursor(control->cursor_);
+        return TRUE;
       }
-      return 0;
+      break;
+    }
     case WM_DPICHANGED: {
       ApplyFormDpi(HIWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SIZE outer = FormWindowSize(UiScale(bounds_.Width, dpi_), UiScale(bounds_.Height, dpi_), dpi_);
-      SetWindowPos(handle_, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+      SIZE outer =
+          FormWindowSize(UiScale(bounds_.Width, dpi_), UiScale(bounds_.Height, dpi_), dpi_);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_CLOSE:
-      DestroyWindow(handle_);
+      // Not DefDlgProc's IDCANCEL: closing runs no button's handler.
+      DestroyWindow(window);
       return 0;
     case WM_DESTROY:
       if (main_) PostQuitMessage(0);
-      return 0;
+      break;
+    case WM_NCDESTROY:
+      // The controls' windows have gone before.
+      for (UiControl* c : controls_) c->handle_ = nullptr;
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      handle_ = nullptr;
+      break;
     default:
       break;
   }
-  return DefWindowProcA(handle_, message, wParam, lParam);
+  return DefDlgProcA(window, message, wParam, lParam);
 }
 
 // --- the controls -----------------------------------------------------------
 
-void UiGroupBox::Create(UiControl& parent, const UiRect& bounds) {
+void UiGroupBox::Create(const UiParent& parent, const UiRect& bounds) {
   // Its children are tab stops of the form: WS_EX_CONTROLPARENT lets the
-  // dialog keys walk into it.
+  // dialog manager walk into it.
   CreateChild(parent, "BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, bounds);
-  if (handle_)
-    SetWindowLongPtrA(handle_, GWL_EXSTYLE,
-                      GetWindowLongPtrA(handle_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  if (!handle_) return;
+  SetWindowLongPtrA(handle_, GWL_EXSTYLE,
+                    GetWindowLongPtrA(handle_, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  SetWindowSubclass(handle_, ContainerProc, SubclassId, 0);
 }
 
-void UiLabel::Create(UiControl& parent, const UiRect& bounds) {
+void UiLabel::Create(const UiParent& parent, const UiRect& bounds) {
   // SS_NOTIFY: clicks are reported, and the label is hit by the mouse.
   CreateChild(parent, "STATIC", SS_LEFT | SS_NOTIFY, bounds);
 }
@@ -430,8 +412,9 @@ void UiLabel::Notify(UINT message, WORD code) {
   if (message == WM_COMMAND && code == STN_CLICKED && OnClick) OnClick();
 }
 
-void UiButton::Create(UiControl& parent, const UiRect& bounds, const std::string& caption) {
+void UiButton::Create(const UiParent& parent, const UiRect& bounds, const std::string& caption) {
   CreateChild(parent, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, bounds);
+  if (handle_) SetWindowSubclass(handle_, PushButtonProc, SubclassId, 0);
   SetText(caption);
 }
 
@@ -443,7 +426,7 @@ void UiButton::Notify(UINT message, WORD code) {
   if (message == WM_COMMAND && code == BN_CLICKED) Click();
 }
 
-void UiTrackBar::Create(UiControl& parent, const UiRect& bounds) {
+void UiTrackBar::Create(const UiParent& parent, const UiRect& bounds) {
   CreateChild(parent, TRACKBAR_CLASSA, TBS_HORZ | TBS_BOTH | TBS_AUTOTICKS | WS_TABSTOP, bounds);
   if (handle_) SendMessageA(handle_, TBM_SETTICFREQ, 1, 0);
 }
@@ -494,9 +477,9 @@ void UiApplication::Run(UiForm& mainForm) {
   mainForm.Show();
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    // The dialog keys of the form that holds the window the message is for.
+    // IsDialogMessage translates and dispatches what it does not take itself.
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && GetPropA(root, FormProperty) && IsDialogMessageA(root, &msg)) continue;
+    if (root && UiForm::IsForm(root) && IsDialogMessageA(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
