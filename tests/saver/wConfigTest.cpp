@@ -1,6 +1,7 @@
-// The configuration dialog's arithmetic and texts: the speed shown for each
-// stored delay, the delay that OK stores for each position, the captions,
-// and the layout at 144 DPI.
+// The configuration dialog's arithmetic: the speed shown for each stored
+// delay, the delay that OK stores for each position, and the captions. The
+// texts and the layout that come out are checked on the dialog itself
+// (tests/win32/ConfigWin32Test.cpp).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -52,19 +53,4 @@ TEST(ConfigSpeed, OkNeverStoresBelowThreeAndKeepsOnlySomeDelays) {
   EXPECT_EQ(kept, (std::vector<int>{13, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 29}));
   EXPECT_EQ(DelayOfSpeedPosition(SpeedPositionOfDelay(1, 1, 50)), 3);
   EXPECT_EQ(DelayOfSpeedPosition(SpeedPositionOfDelay(40, 1, 50)), 38);
-}
-
-TEST(ConfigTexts, CaptionLinkAndHomePage) {
-  EXPECT_STREQ(ConfigCaption, "Spiralux 1.0");
-  EXPECT_STREQ(HomeLinkText, "Click here to visit home page");
-  EXPECT_EQ(std::string(HomePageUrl).rfind("http://", 0), 0u);
-}
-
-TEST(ConfigLayout, EveryPlaceAndSizeInProportionAt144Dpi) {
-  EXPECT_EQ(UiScaleRect(ConfigLayout::Form, 144), (UiRect{354, 366, 729, 330}));
-  EXPECT_EQ(UiScaleRect(ConfigLayout::BoxMain, 144), (UiRect{18, 12, 695, 222}));
-  EXPECT_EQ(UiScaleRect(ConfigLayout::BarSpeed, 144), (UiRect{15, 45, 663, 69}));
-  EXPECT_EQ(UiScaleRect(ConfigLayout::BtnOK, 144), (UiRect{413, 263, 135, 42}));
-  EXPECT_EQ(UiScaleRect(ConfigLayout::BtnCancel, 144), (UiRect{563, 263, 135, 42}));
-  EXPECT_EQ(UiScale(ConfigLayout::FontHeight, 144), -17);
 }

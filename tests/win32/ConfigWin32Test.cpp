@@ -3,14 +3,17 @@
 // as a user works it, by real X key and mouse events (xdotool, started
 // through Wine's Unix spawn) into the window under Xvfb, the dialog's caption
 // and the registry checked after each step; the link opened through an http
-// handler that this test registers; the layout at 144 DPI.
+// handler that this test registers; the layout at 96 and 144 DPI, the
+// design scaled by the toolkit's rule.
+#include "HostWindow.h"
 #include "WinTest.h"
 
 #include <commctrl.h>
 
 #include <cstdio>
-#include <functional>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "saver/wConfigWin32.h"
 
@@ -63,6 +66,20 @@ struct Dialog {
   bool Complete() const { return form && box && bar && label && ok && cancel; }
   std::string Caption() const { return TextOf(box); }
   int Position() const { return int(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
+  // The push buttons that show the default frame.
+  std::string Framed() const {
+    auto framed = [](HWND b) {
+      return (GetWindowLongA(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    };
+    std::string both = framed(ok) && framed(cancel) ? " and " : "";
+    return (framed(ok) ? "OK" : "") + both + (framed(cancel) ? "Cancel" : "");
+  }
+  HWND Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info);
+    return info.hwndFocus;
+  }
 };
 
 // Spiralux.scr started with args, and its dialog once it is shown.
@@ -257,21 +274,36 @@ TEST(ConfigForm, FontsAreAsDesigned) {
               RealFaceOf(form.boxMain.Handle()).c_str());
 }
 
+// The form shown in this process, the real pointer moved over it: the
+// pointing hand over the link, the class's own cursor elsewhere.
+TEST(ConfigForm, TheLinkShowsThePointingHand) {
+  UiApplication application;
+  application.Initialize();
+  TfrmConfig form;
+  form.LoadSettings();
+  form.Show();
+  HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
+  auto cursorAfterMoves = [] {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    return GetCursor();
+  };
+  for (HWND over : {form.labHome.Handle(), form.barSpeed.Handle(), form.labHome.Handle()}) {
+    POINT p = CentreOf(over);
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(p.x), std::to_string(p.y)}));
+    bool link = over == form.labHome.Handle();
+    EXPECT_TRUE(WaitUntil([&] { return (cursorAfterMoves() == hand) == link; })) << link;
+  }
+}
+
 // --- by messages ------------------------------------------------------------------
 
-TEST_F(ConfigDialog, ControlTreeIsLaidOutAsDesigned) {
+TEST_F(ConfigDialog, ControlTreeIsAsDesigned) {
   Process scr(Scr("/c"));
   Dialog d = OpenDialog(scr);
   ASSERT_TRUE(d.Complete());
 
   EXPECT_EQ(TextOf(d.form), "Spiralux 1.0");
-  RECT outer, client;
-  GetWindowRect(d.form, &outer);
-  GetClientRect(d.form, &client);
-  EXPECT_EQ(outer.left, 236);
-  EXPECT_EQ(outer.top, 244);
-  EXPECT_EQ(client.right, 486);
-  EXPECT_EQ(client.bottom, 220);
   LONG style = GetWindowLongA(d.form, GWL_STYLE);
   EXPECT_TRUE(style & WS_CAPTION);
   EXPECT_TRUE(style & WS_SYSMENU);
@@ -283,17 +315,6 @@ TEST_F(ConfigDialog, ControlTreeIsLaidOutAsDesigned) {
   EXPECT_EQ(GetParent(d.label), d.box);
   EXPECT_EQ(GetParent(d.ok), d.form);
   EXPECT_EQ(GetParent(d.cancel), d.form);
-  EXPECT_EQ(RectInParent(d.box), (UiRect{12, 8, 463, 148}));
-  EXPECT_EQ(RectInParent(d.bar), (UiRect{10, 30, 442, 46}));
-  EXPECT_EQ(RectInParent(d.ok), (UiRect{275, 175, 90, 28}));
-  EXPECT_EQ(RectInParent(d.cancel), (UiRect{375, 175, 90, 28}));
-  // The link: the bar's left edge and width, the height of its text.
-  UiRect label = RectInParent(d.label);
-  EXPECT_EQ(label.Left, 10);
-  EXPECT_EQ(label.Top, 101);
-  EXPECT_EQ(label.Width, 442);
-  EXPECT_GT(label.Height, 13);
-  EXPECT_LT(label.Height, 24);
   EXPECT_EQ(GetWindowLongA(d.label, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
   EXPECT_EQ(TextOf(d.label), "Click here to visit home page");
   EXPECT_EQ(TextOf(d.ok), "OK");
@@ -312,8 +333,7 @@ TEST_F(ConfigDialog, ControlTreeIsLaidOutAsDesigned) {
   EXPECT_EQ(GetNextDlgTabItem(d.form, d.bar, FALSE), d.ok);
   EXPECT_EQ(GetNextDlgTabItem(d.form, d.ok, FALSE), d.cancel);
   EXPECT_EQ(GetNextDlgTabItem(d.form, d.cancel, FALSE), d.bar);
-  EXPECT_EQ(GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-  EXPECT_EQ(GetWindowLongA(d.cancel, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+  EXPECT_EQ(d.Framed(), "OK");
   EXPECT_EQ(LOWORD(SendMessageA(d.form, DM_GETDEFID, 0, 0)), GetDlgCtrlID(d.ok));
 
   PostMessageA(d.cancel, BM_CLICK, 0, 0);
@@ -450,39 +470,62 @@ TEST_F(ConfigDialog, EscapeAndCancelStoreNothing) {
   }
 }
 
-TEST_F(ConfigDialog, TabWalksTheControlsAndReturnPressesTheFocusedButton) {
-  StoreDelay(17);
-  {
-    // Tab to Cancel: Return presses Cancel, not the default OK.
+// What the user does before Return, with the bar first moved from 31 to 30:
+// the push button that then shows the default frame, and what Return stores
+// (18, the delay of position 30, when it presses OK; Cancel leaves 17).
+TEST_F(ConfigDialog, ReturnPressesTheFocusedButtonOrElseOk) {
+  struct Case {
+    std::vector<std::string> steps;  // keys, or the two gestures below
+    const char* framed;
+    int stored;
+  };
+  const char* const slideOff = "press Cancel and slide off";
+  const char* const awayAndBack = "click another window, then the dialog's face";
+  const Case cases[] = {
+      {{"Tab"}, "OK", 18},
+      {{"Tab", "Tab"}, "Cancel", 17},
+      {{"shift+Tab"}, "Cancel", 17},
+      // Round the tab order back to the bar, where Left moves it to 29.
+      {{"Tab", "Tab", "Tab", "Left"}, "OK", 19},
+      {{"Tab", "Tab", "shift+Tab"}, "OK", 18},
+      {{slideOff}, "Cancel", 17},
+      {{"Tab", "Tab", awayAndBack}, "Cancel", 17},
+  };
+  HostWindow other(100, 100);
+  for (const Case& c : cases) {
+    std::string how;
+    for (const std::string& step : c.steps) how += step + "; ";
+    SCOPED_TRACE(how);
+    StoreDelay(17);
     Process scr(Scr("/c"));
     Dialog d = OpenDialog(scr);
     ASSERT_TRUE(d.Complete());
     ASSERT_TRUE(Keys(d, {"Left"}));
-    ASSERT_TRUE(Keys(d, {"Tab"}));
-    EXPECT_TRUE(WaitUntil([&] {
-      return (GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-    }));
-    ASSERT_TRUE(Keys(d, {"Tab"}));
-    EXPECT_TRUE(WaitUntil([&] {
-      return (GetWindowLongA(d.cancel, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-    })) << "the focused button shows the default frame";
-    EXPECT_EQ(GetWindowLongA(d.ok, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    for (const std::string& step : c.steps) {
+      if (step == slideOff) {
+        POINT on = CentreOf(d.cancel), off = CentreOf(d.box);
+        ASSERT_TRUE(Xdo({"mousemove", "--sync", std::to_string(on.x), std::to_string(on.y),
+                         "mousedown", "1", "mousemove", "--sync", std::to_string(off.x),
+                         std::to_string(off.y), "mouseup", "1"}));
+        EXPECT_TRUE(WaitUntil([&] { return d.Focus() == d.cancel; }));
+      } else if (step == awayAndBack) {
+        ASSERT_TRUE(ClickAt(CentreOf(other.Window())));
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.Window(); }));
+        // Between the group box and the buttons: no control there.
+        POINT face = {20, 165};
+        ClientToScreen(d.form, &face);
+        ASSERT_TRUE(ClickAt(face));
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == d.form; }));
+      } else {
+        ASSERT_TRUE(Keys(d, {step}));
+      }
+    }
+    ASSERT_TRUE(Keys(d, {}));
+    EXPECT_TRUE(WaitUntil([&] { return d.Framed() == c.framed; })) << d.Framed();
+    EXPECT_TRUE(scr.Running());
     ASSERT_TRUE(Keys(d, {"Return"}));
     EXPECT_TRUE(scr.Ends(Soon));
-    EXPECT_EQ(StoredDelay(), 17);
-  }
-  {
-    // Round the tab order back to the bar, where the arrows move it again,
-    // then Shift+Tab twice to OK and press it with Return.
-    Process scr(Scr("/c"));
-    Dialog d = OpenDialog(scr);
-    ASSERT_TRUE(d.Complete());
-    ASSERT_TRUE(Keys(d, {"Tab", "Tab", "Tab", "Left", "Left", "Left"}));
-    EXPECT_TRUE(WaitUntil([&] { return d.Position() == 28; })) << d.Position();
-    EXPECT_EQ(d.Caption(), "Animation Speed 55%");
-    ASSERT_TRUE(Keys(d, {"shift+Tab", "shift+Tab", "Return"}));
-    EXPECT_TRUE(scr.Ends(Soon));
-    EXPECT_EQ(StoredDelay(), 19);
+    EXPECT_EQ(StoredDelay(), c.stored);
   }
 }
 
@@ -509,41 +552,54 @@ TEST_F(ConfigDialog, DraggingTheThumbUpdatesTheCaptionOnTheWay) {
   EXPECT_EQ(StoredDelay(), 40);
 }
 
-TEST_F(ConfigDialog, At144DpiEveryPlaceAndSizeIsOneAndAHalfTimes) {
-  DisplayDpi dpi(144);
-  Process scr(Scr("/c"));
-  Dialog d = OpenDialog(scr);
-  ASSERT_TRUE(d.Complete());
-  RECT outer, client;
-  GetWindowRect(d.form, &outer);
-  GetClientRect(d.form, &client);
-  EXPECT_EQ(outer.left, 354);
-  EXPECT_EQ(outer.top, 366);
-  EXPECT_EQ(client.right, 729);
-  EXPECT_EQ(client.bottom, 330);
-  // Each edge is scaled and rounded, halves away from zero: 12 + 463 = 475
-  // becomes 712.5, so 713.
-  EXPECT_EQ(RectInParent(d.box), (UiRect{18, 12, 695, 222}));
-  EXPECT_EQ(RectInParent(d.bar), (UiRect{15, 45, 663, 69}));
-  EXPECT_EQ(RectInParent(d.ok), (UiRect{413, 263, 135, 42}));
-  EXPECT_EQ(RectInParent(d.cancel), (UiRect{563, 263, 135, 42}));
-  UiRect label = RectInParent(d.label);
-  EXPECT_EQ(label.Left, 15);
-  EXPECT_EQ(label.Top, 152);
-  EXPECT_EQ(label.Width, 663);
-  EXPECT_EQ(d.Caption(), "Animation Speed 61%");
-  // The manifest makes the program aware of each monitor's DPI.
-  using ContextOf = void*(WINAPI*)(HWND);
-  using AwarenessOf = int(WINAPI*)(void*);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  auto contextOf = reinterpret_cast<ContextOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  auto awarenessOf = reinterpret_cast<AwarenessOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  ASSERT_TRUE(contextOf && awarenessOf);
-  EXPECT_EQ(awarenessOf(contextOf(d.form)), 2) << "DPI_AWARENESS_PER_MONITOR_AWARE";
-  PostMessageA(d.cancel, BM_CLICK, 0, 0);
-  EXPECT_TRUE(scr.Ends(Soon));
+// The design at 96 DPI, scaled by the toolkit's rule (each edge by dpi / 96,
+// halves away from zero) to the display's DPI.
+TEST_F(ConfigDialog, EveryPlaceAndSizeIsTheDesignScaledToTheDisplay) {
+  const UiRect form = {236, 244, 486, 220};  // the outer corner, the client size
+  struct Placed {
+    HWND Dialog::*window;
+    UiRect design;  // in the parent's client area
+  };
+  const Placed placed[] = {{&Dialog::box, {12, 8, 463, 148}},
+                           {&Dialog::bar, {10, 30, 442, 46}},
+                           {&Dialog::ok, {275, 175, 90, 28}},
+                           {&Dialog::cancel, {375, 175, 90, 28}}};
+  int linkHeight = 0;  // at 96 DPI: the height of its text in the link font
+  for (DWORD dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    DisplayDpi display(dpi);
+    Process scr(Scr("/c"));
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    RECT outer, client;
+    GetWindowRect(d.form, &outer);
+    GetClientRect(d.form, &client);
+    UiRect expected = UiScaleRect(form, int32_t(dpi));
+    EXPECT_EQ((UiRect{outer.left, outer.top, client.right, client.bottom}), expected);
+    for (const Placed& p : placed)
+      EXPECT_EQ(RectInParent(d.*p.window), UiScaleRect(p.design, int32_t(dpi)));
+    // The link: the bar's left edge and width, under it.
+    UiRect label = RectInParent(d.label);
+    if (dpi == 96) {
+      linkHeight = label.Height;
+      EXPECT_GT(linkHeight, 13);
+      EXPECT_LT(linkHeight, 24);
+    }
+    EXPECT_EQ(label, UiScaleRect({10, 101, 442, linkHeight}, int32_t(dpi)));
+    EXPECT_EQ(d.Caption(), "Animation Speed 61%");
+    // The manifest makes the program aware of each monitor's DPI.
+    using ContextOf = void*(WINAPI*)(HWND);
+    using AwarenessOf = int(WINAPI*)(void*);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto contextOf = reinterpret_cast<ContextOf>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+    auto awarenessOf = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_TRUE(contextOf && awarenessOf);
+    EXPECT_EQ(awarenessOf(contextOf(d.form)), 2) << "DPI_AWARENESS_PER_MONITOR_AWARE";
+    PostMessageA(d.cancel, BM_CLICK, 0, 0);
+    EXPECT_TRUE(scr.Ends(Soon));
+  }
 }
 
 // The link hands the home page to the shell; the http handler registered
