@@ -15,6 +15,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -33,9 +34,8 @@ F User32Proc(const char* name) {
 int32_t SystemDpi() {
   static auto forSystem = User32Proc<UINT(WINAPI*)()>("GetDpiForSystem");
   if (forSystem) return int32_t(forSystem());
-  HDC screen = GetDC(nullptr);
+  ScopedGetDC screen(nullptr);
   int32_t dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : UiDesignDpi;
-  if (screen) ReleaseDC(nullptr, screen);
   return dpi > 0 ? dpi : UiDesignDpi;
 }
 
@@ -136,7 +136,6 @@ UiParent::UiParent(UiControl& container) : Form(container.Form()), Window(contai
 
 UiControl::~UiControl() {
   if (form_) form_->Remove(this);
-  if (fontHandle_) DeleteObject(fontHandle_);
 }
 
 std::string UiControl::Text() const { return WindowText(handle_); }
@@ -167,16 +166,15 @@ HFONT UiControl::FontHandle() const { return ownFont_ ? fontHandle_ : form_->for
 void UiControl::ApplyDpi() {
   if (!form_) return;
   // The old font goes once the window has the new one.
-  HFONT old = nullptr;
+  ScopedGdiObj<HFONT> old;
   if (ownFont_) {
-    old = fontHandle_;
-    fontHandle_ = MakeFont(font_, form_->dpi_);
+    old = std::move(fontHandle_);
+    fontHandle_.Reset(MakeFont(font_, form_->dpi_));
   }
   if (handle_) {
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
     SetBounds(bounds_);
   }
-  if (old) DeleteObject(old);
 }
 
 void UiControl::CreateChild(const UiParent& parent, const char* className, DWORD style,
@@ -199,7 +197,6 @@ void UiControl::CreateChild(const UiParent& parent, const char* className, DWORD
 UiForm::~UiForm() {
   if (handle_) DestroyWindow(handle_);
   for (UiControl* c : controls_) c->form_ = nullptr;
-  if (formFont_) DeleteObject(formFont_);
 }
 
 void UiForm::Create(const char* className, const UiRect& design) {
@@ -216,7 +213,7 @@ void UiForm::Create(const char* className, const UiRect& design) {
 
   bounds_ = design;
   dpi_ = SystemDpi();
-  formFont_ = MakeFont(font_, dpi_);
+  formFont_.Reset(MakeFont(font_, dpi_));
   UiRect r = UiScaleRect(design, dpi_);
   SIZE outer = FormWindowSize(r.Width, r.Height, dpi_);
   CreateWindowExA(FormExStyle, className, "", FormStyle, r.Left, r.Top, outer.cx, outer.cy,
@@ -269,10 +266,10 @@ void UiForm::SetCancelButton(UiButton& button) {
 
 void UiForm::ApplyFormDpi(int32_t dpi) {
   dpi_ = dpi;
-  HFONT old = formFont_;
-  formFont_ = MakeFont(font_, dpi_);
+  // The old font goes once every window has the new one.
+  ScopedGdiObj<HFONT> old(std::move(formFont_));
+  formFont_.Reset(MakeFont(font_, dpi_));
   for (UiControl* c : controls_) c->ApplyDpi();
-  if (old) DeleteObject(old);
 }
 
 void UiForm::Remove(UiControl* control) {
@@ -395,16 +392,13 @@ void UiLabel::Changed() {
 
 // The text's extent in the label's font at 96 DPI: the design size.
 void UiLabel::FitText() {
-  HDC screen = GetDC(nullptr);
+  ScopedGetDC screen(nullptr);
   if (!screen) return;
-  HFONT font = MakeFont(Font(), UiDesignDpi);
-  HGDIOBJ old = SelectObject(screen, font);
+  ScopedGdiObj<HFONT> font(MakeFont(Font(), UiDesignDpi));
+  ScopedSelectObject selected(screen, font);
   std::string text = Text();
   RECT r = {0, 0, 0, 0};
   DrawTextA(screen, text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(screen, old);
-  DeleteObject(font);
-  ReleaseDC(nullptr, screen);
   SetBounds({bounds_.Left, bounds_.Top, r.right - r.left, r.bottom - r.top});
 }
 

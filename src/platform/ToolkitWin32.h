@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/Toolkit.h"
+#include "runtime/ScopedWin32.h"
 
 // A font as designed: its face, its height in pixels at 96 DPI (negative: the
 // character height, as CreateFont takes it), bold, underlined and its colour.
@@ -97,7 +98,7 @@ class UiControl {
   UiForm* form_ = nullptr;
   bool ownFont_ = false;
   UiFont font_;
-  HFONT fontHandle_ = nullptr;  // of the own font at the form's DPI
+  ScopedGdiObj<HFONT> fontHandle_;  // of the own font at the form's DPI
   HCURSOR cursor_ = nullptr;
 };
 
@@ -149,7 +150,7 @@ class UiForm {
   HWND handle_ = nullptr;
   UiRect bounds_{};  // the design
   UiFont font_;
-  HFONT formFont_ = nullptr;  // font_ at dpi_
+  ScopedGdiObj<HFONT> formFont_;  // font_ at dpi_
   std::vector<UiControl*> controls_;  // in creation order, the tab order
   int32_t dpi_ = UiDesignDpi;
   int32_t nextId_ = 100;  // above IDOK, IDCANCEL and the other dialog results
