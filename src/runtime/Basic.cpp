@@ -5,18 +5,12 @@
 #include <cstdlib>
 #include <utility>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define MEM_POISON_KEPT 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define MEM_POISON_KEPT 1
-#endif
-#endif
-#ifdef MEM_POISON_KEPT
+#include "runtime/Errors.h"
+#include "runtime/HeapSeam.h"
+
+#ifdef SPIRALUX_ADDRESS_SANITIZER
 #include <sanitizer/asan_interface.h>
 #endif
-
-#include "runtime/Errors.h"
 
 MemEntry MemTable[MemTableSize];
 
@@ -88,67 +82,101 @@ int64_t AdjustedSize(int32_t size) {
 // the Windows heap decommits free space beyond 64 KB, and large blocks at
 // once): the next request then meets fresh pages, a fault for each, which
 // costs more than the work on a small picture. Kept blocks stay out of the
-// table; under AddressSanitizer they are poisoned while kept.
+// table. A kept block handed to a smaller request keeps its capacity beside
+// the entry's Size, so that it is kept again at that capacity.
+//
+// Under AddressSanitizer a kept block would hide faults from its checks: a
+// write past a smaller request's size, or through the variable that held
+// the block before, would land in a block of the library instead of a
+// redzone or a freed block. There blocks are released at once unless a test
+// keeps them; those kept are poisoned while kept and beyond the request's
+// size once handed out.
 struct KeptBlock {
   void* Block;
-  int64_t Size;
+  int64_t Capacity;
 };
-constexpr int32_t KeptMost = 8;
-constexpr int64_t KeptSmallest = 16384, KeptBytesMost = 32 << 20;
-KeptBlock kept[KeptMost];  // the most recently released first
+KeptBlock kept[MemKeptMost];  // the most recently released first
 int32_t keptCount = 0;
 int64_t keptBytes = 0;
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+int64_t keptLargest = 0;
+#else
+int64_t keptLargest = MemKeptBytesMost;
+#endif
+
+// The capacity of each tracked block, by table position: its Size, or more
+// for a kept block handed to a smaller request.
+int64_t capacity[MemTableSize];
+
+void Release(void* block, int64_t bytes) {
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+  ASAN_UNPOISON_MEMORY_REGION(block, size_t(bytes));
+#endif
+  std::free(block);
+}
 
 void ReleaseOldestKept() {
   const KeptBlock& oldest = kept[--keptCount];
-  keptBytes -= oldest.Size;
-#ifdef MEM_POISON_KEPT
-  ASAN_UNPOISON_MEMORY_REGION(oldest.Block, size_t(oldest.Size));
-#endif
-  std::free(oldest.Block);
+  keptBytes -= oldest.Capacity;
+  Release(oldest.Block, oldest.Capacity);
 }
 
-void Keep(void* block, int64_t size) {
-  if (size < KeptSmallest || size > KeptBytesMost) {
-    std::free(block);
+void Keep(void* block, int64_t bytes) {
+  if (bytes < MemKeptSmallest || bytes > keptLargest) {
+    Release(block, bytes);
     return;
   }
-  while (keptCount == KeptMost || keptBytes + size > KeptBytesMost) ReleaseOldestKept();
+  while (keptCount == MemKeptMost || keptBytes + bytes > MemKeptBytesMost) ReleaseOldestKept();
   std::memmove(kept + 1, kept, sizeof(KeptBlock) * size_t(keptCount));
-  kept[0] = KeptBlock{block, size};
+  kept[0] = KeptBlock{block, bytes};
   ++keptCount;
-  keptBytes += size;
-#ifdef MEM_POISON_KEPT
-  ASAN_POISON_MEMORY_REGION(block, size_t(size));
+  keptBytes += bytes;
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+  ASAN_POISON_MEMORY_REGION(block, size_t(bytes));
 #endif
 }
 
 // The smallest kept block that holds size bytes without wasting more than
-// half of them, taken out of the kept ones; null when none fits.
-void* TakeKept(int64_t size) {
+// half of them, taken out of the kept ones; {null, 0} when none fits.
+KeptBlock TakeKept(int64_t size) {
   int32_t best = -1;
   for (int32_t i = 0; i < keptCount; ++i)
-    if (kept[i].Size >= size && kept[i].Size <= size + size / 2 && (best < 0 || kept[i].Size < kept[best].Size))
+    if (kept[i].Capacity >= size && kept[i].Capacity <= size + size / 2 &&
+        (best < 0 || kept[i].Capacity < kept[best].Capacity))
       best = i;
-  if (best < 0) return nullptr;
+  if (best < 0) return KeptBlock{nullptr, 0};
   const KeptBlock taken = kept[best];
   std::memmove(kept + best, kept + best + 1, sizeof(KeptBlock) * size_t(keptCount - best - 1));
   --keptCount;
-  keptBytes -= taken.Size;
-#ifdef MEM_POISON_KEPT
-  ASAN_UNPOISON_MEMORY_REGION(taken.Block, size_t(taken.Size));
+  keptBytes -= taken.Capacity;
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+  ASAN_UNPOISON_MEMORY_REGION(taken.Block, size_t(size));
 #endif
-  return taken.Block;
+  return taken;
+}
+
+// The test seam's refusals: the heap grants heapGrants more requests, then
+// refuses heapRefusals.
+int32_t heapGrants = 0, heapRefusals = 0;
+
+bool HeapRefuses() {
+  if (heapRefusals == 0) return false;
+  if (heapGrants > 0) {
+    --heapGrants;
+    return false;
+  }
+  --heapRefusals;
+  return true;
 }
 
 // Asks the heap; a heap that refuses gets the kept blocks back and is asked
 // again.
 template <class Ask>
 void* AskHeap(Ask ask) {
-  void* block = ask();
+  void* block = HeapRefuses() ? nullptr : ask();
   if (block || keptCount == 0) return block;
   while (keptCount > 0) ReleaseOldestKept();
-  return ask();
+  return HeapRefuses() ? nullptr : ask();
 }
 
 int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::string& name) {
@@ -159,12 +187,13 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
     // A block the table cannot hold is never handed out: a caller inside a
     // failing section would drop it untracked.
     if (memCount == MemTableSize) return ErrMemFatal.Code;
-    void* block = TakeKept(adjusted);
-    if (!block) block = AskHeap([&] { return std::malloc(size_t(adjusted)); });
-    if (!block) return ErrMemAllocFault.Code;
-    WriteOwner(owner, block);
+    KeptBlock block = TakeKept(adjusted);
+    if (!block.Block) block = {AskHeap([&] { return std::malloc(size_t(adjusted)); }), adjusted};
+    if (!block.Block) return ErrMemAllocFault.Code;
+    WriteOwner(owner, block.Block);
+    capacity[memCount] = block.Capacity;
     MemEntry& e = MemTable[memCount];
-    e.Block = block;
+    e.Block = block.Block;
     e.Owner = owner;
     e.Size = int32_t(adjusted);
     SetBlockName(e.Name, name, memCount, tag);
@@ -175,6 +204,7 @@ int32_t AllocateOrResize(void* owner, int32_t size, int32_t tag, const std::stri
   void* block = AskHeap([&] { return std::realloc(MemTable[pos].Block, size_t(adjusted)); });
   if (!block) return ErrMemReallocFault.Code;
   WriteOwner(owner, block);
+  capacity[pos] = adjusted;
   MemEntry& e = MemTable[pos];
   e.Block = block;
   e.Owner = owner;
@@ -211,12 +241,13 @@ void MemFreeAt(void* owner) {
   if (pos == NotFound) return;
   // The C heap reports no failure on release, so the ErrMemCannotFree
   // warning of a failed release cannot arise here.
-  Keep(MemTable[pos].Block, MemTable[pos].Size);
+  Keep(MemTable[pos].Block, capacity[pos]);
   int32_t last = memCount - 1;
   if (pos != last) {
     MemTable[pos].Block = MemTable[last].Block;
     MemTable[pos].Owner = MemTable[last].Owner;
     MemTable[pos].Size = MemTable[last].Size;
+    capacity[pos] = capacity[last];
     MemTable[pos].Name.swap(MemTable[last].Name);
   }
   MemTable[last].Name.clear();
@@ -233,6 +264,7 @@ void MemSwapAt(void* a, void* b) {
     }
     std::swap(MemTable[i].Block, MemTable[j].Block);
     std::swap(MemTable[i].Size, MemTable[j].Size);
+    std::swap(capacity[i], capacity[j]);
   });
 }
 
@@ -242,6 +274,21 @@ void MemFreeAbove(int32_t mark) {
     MemFree(block);
   }
 }
+
+bool MemKeepReleasedForTests(bool on) {
+  bool was = keptLargest != 0;
+  keptLargest = on ? MemKeptBytesMost : 0;
+  if (!on)
+    while (keptCount > 0) ReleaseOldestKept();
+  return was;
+}
+
+void MemHeapRefusesForTests(int32_t granted, int32_t refused) {
+  heapGrants = granted;
+  heapRefusals = refused;
+}
+
+MemKept MemKeptForTests() { return MemKept{keptCount, keptBytes}; }
 
 // ------------------------------------------------------ bytes and numbers
 

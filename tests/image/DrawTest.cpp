@@ -9,6 +9,7 @@
 #include "ImageFixture.h"
 #include "image/Convert.h"
 #include "image/Draw.h"
+#include "reference/PixelFormats.h"
 
 namespace {
 
@@ -80,29 +81,6 @@ TEST_F(Draw, OnlyImagesThatHoldTheirPixelsAreDrawn) {
   odd.BitsPerPixel = 32;  // four bytes a pixel claimed over a block of three
   EXPECT_FALSE(DrawCanDraw(odd));
   odd.BitsPerPixel = 24;
-}
-
-TEST_F(Draw, TheHeaderDescribesEveryDepthTopDown) {
-  struct Case {
-    int32_t bits;
-    uint16_t bitCount;
-  } cases[] = {{8, 8}, {15, 16}, {16, 16}, {24, 24}, {32, 32}};
-  for (const Case& c : cases) {
-    Image image(7, 5, c.bits);
-    Info info;
-    DibDescribe(info.data(), image);
-    const DibHeader& h = info.header();
-    EXPECT_EQ(h.biSize, 40u);
-    EXPECT_EQ(h.biWidth, 7);
-    EXPECT_EQ(h.biHeight, -5);
-    EXPECT_EQ(h.biPlanes, 1);
-    EXPECT_EQ(h.biBitCount, c.bitCount) << c.bits;
-    EXPECT_EQ(h.biCompression, DibCompressionRgb) << c.bits;
-    EXPECT_EQ(h.biSizeImage, uint32_t(7 * 5 * image.BytesPerPixel));
-    EXPECT_EQ(h.biXPelsPerMeter | h.biYPelsPerMeter, 0);
-    EXPECT_EQ(h.biClrUsed | h.biClrImportant, 0u);
-    EXPECT_TRUE(info.TableUntouched());
-  }
 }
 
 TEST_F(Draw, OtherDevicesGetQuadsForEightBitsMasksForSixteenAndNothingElse) {
@@ -252,6 +230,91 @@ int32_t Record(const uint8_t* bits, const uint8_t* info, void* context) {
 }
 
 }  // namespace
+
+namespace {
+
+// The colour of one field of a pixel: the bits under mask, widened to eight
+// with zero low bits.
+int Field(uint32_t pixel, uint32_t mask) {
+  int shift = 0, width = 0;
+  while (!(mask >> shift & 1)) ++shift;
+  while (mask >> (shift + width) & 1) ++width;
+  return int((pixel & mask) >> shift) << (8 - width);
+}
+
+// Reads a device-independent bitmap as a device does: the 40-byte header
+// (rows top-down when the height is negative, each padded to four bytes),
+// RGBQUADs after it for 8 bits, 5-5-5 for 16-bit BI_RGB (0), the three masks
+// after it for BI_BITFIELDS (3). Empty for a description no device reads.
+std::vector<ref::Rgb> ReadDib(const uint8_t* info, const uint8_t* bits) {
+  DibHeader h;
+  std::memcpy(&h, info, sizeof h);
+  const uint8_t* table = info + 40;
+  uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+  if (h.biSize != 40 || h.biPlanes != 1 || h.biWidth < 1 || h.biHeight == 0 || h.biClrUsed != 0) return {};
+  if (h.biCompression == 3 && (h.biBitCount == 16 || h.biBitCount == 32))
+    std::memcpy(masks, table, sizeof masks);
+  else if (h.biCompression != 0)
+    return {};
+  const int32_t rows = h.biHeight < 0 ? -h.biHeight : h.biHeight, stride = (h.biWidth * h.biBitCount + 31) / 32 * 4;
+  std::vector<ref::Rgb> colours;
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* row = bits + size_t(h.biHeight < 0 ? y : rows - 1 - y) * size_t(stride);
+    for (int32_t x = 0; x < h.biWidth; ++x) {
+      const uint8_t* p = row + x * h.biBitCount / 8;
+      switch (h.biBitCount) {
+        case 8:
+          p = table + 4 * p[0];
+          colours.push_back({p[2], p[1], p[0]});
+          break;
+        case 16: {
+          const uint32_t word = uint32_t(p[0] | p[1] << 8);
+          colours.push_back({Field(word, masks[0]), Field(word, masks[1]), Field(word, masks[2])});
+          break;
+        }
+        case 24:
+        case 32:
+          if (h.biCompression != 0) return {};
+          colours.push_back({p[2], p[1], p[0]});
+          break;
+        default:
+          return {};
+      }
+    }
+  }
+  return colours;
+}
+
+int32_t ReadAtTransfer(const uint8_t* bits, const uint8_t* info, void* context) {
+  *static_cast<std::vector<ref::Rgb>*>(context) = ReadDib(info, bits);
+  return 1;
+}
+
+}  // namespace
+
+// On a device without a palette, the description, its colour table and the
+// rows sent give every pixel the image's own colour, at every depth, with
+// rows of whole words and rows that need padding.
+TEST_F(Draw, ADeviceReadsTheImagesOwnColoursAtEveryDepth) {
+  std::mt19937 rng(11);
+  for (int32_t bits : {8, 15, 16, 24, 32})
+    for (int32_t width : {8, 7}) {
+      Image image(width, 5, bits);
+      image.Fill(rng);
+      RandomPalette(image, rng);
+      Info info;
+      Image temporary;
+      DrawSetup setup = DrawPrepare(image, temporary, info.data(), false, ConvNearest);
+      std::vector<ref::Rgb> read;
+      ASSERT_EQ(DibSendRows(*setup.Drawn, info.data(), ReadAtTransfer, &read), 1);
+      ASSERT_EQ(read.size(), size_t(width * 5)) << bits << " bits, width " << width << ": not readable";
+      for (int32_t i = 0; i < width * 5; ++i) {
+        const ref::Rgb want = ref::Decode(image, i);
+        EXPECT_TRUE(read[i].r == want.r && read[i].g == want.g && read[i].b == want.b)
+            << bits << " bits, width " << width << ", pixel " << i;
+      }
+    }
+}
 
 TEST_F(Draw, RowsOfWholeWordsGoOutAsTheImageItself) {
   for (int32_t w : {160, 152, 4}) {

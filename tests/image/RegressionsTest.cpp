@@ -17,7 +17,8 @@ using Regressions = ImageFixture;
 
 TEST_F(Regressions, EveryKeptInputPassesItsTargetsChecks) {
   const std::map<std::string, bool (*)(const uint8_t*, size_t)> checks = {
-      {"load", fuzz::LoadHolds}, {"pack", fuzz::PackHolds}, {"quantize", fuzz::QuantizeHolds}, {"scale", fuzz::ScaleHolds}};
+      {"load", fuzz::LoadHolds},         {"mem", fuzz::MemHolds},      {"pack", fuzz::PackHolds},
+      {"quantize", fuzz::QuantizeHolds}, {"scale", fuzz::ScaleHolds}};
   namespace fs = std::filesystem;
   int32_t replayed = 0;
   for (const fs::directory_entry& folder : fs::directory_iterator(SPIRALUX_IMAGE_REGRESSIONS)) {

@@ -7,6 +7,7 @@
 #include "RuntimeFixture.h"
 #include "runtime/Basic.h"
 #include "runtime/Errors.h"
+#include "runtime/HeapSeam.h"
 
 using Mem = RuntimeFixture;
 
@@ -184,9 +185,17 @@ TEST_F(Mem, FreeAboveReleasesFromTheMarkAndLeavesEverythingBelowInPlace) {
 }
 
 // A released block of 16 KB or more serves the next request that it holds
-// without wasting half of it, as a new tracked block with its own name; a
-// request far smaller, or a block below 16 KB, goes to the heap.
+// without wasting half of it, as a new tracked block with its own name, and
+// is kept again at its whole capacity; a request far smaller, or a block
+// below 16 KB, goes to the heap. The sanitizer build keeps blocks only when
+// a test asks.
 TEST_F(Mem, ReleasedLargeBlocksServeTheNextRequestsOfTheirSize) {
+  const MemKeepingForTests keeping;
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+  EXPECT_FALSE(keeping.Before());
+#else
+  EXPECT_TRUE(keeping.Before());
+#endif
   char *a = nullptr, *b = nullptr;
   MemAlloc(a, 100000, 0, "a");
   a[99999] = 7;
@@ -200,12 +209,67 @@ TEST_F(Mem, ReleasedLargeBlocksServeTheNextRequestsOfTheirSize) {
   ASSERT_EQ(MemFind(a, ByBlockAndOwner), base);
   EXPECT_EQ(MemTable[base].Size, 94500);
   EXPECT_EQ(MemTable[base].Name, "C:again:3");
+  MemFree(a);
+  MemAlloc(a, 100000);  // the whole 105,000 bytes again
+  EXPECT_EQ(a, released);
   MemAlloc(a, 200000, 0, "again");  // a resize of a reused block
   a[199999] = 1;
   EXPECT_EQ(MemCount(), base + 1);
   MemFree(a);
   EXPECT_EQ(MemCount(), base);
 }
+
+// A heap that refuses gets the kept blocks back and is asked again; when it
+// refuses again, or nothing was kept, the request fails with its code and
+// leaves the variable and the table as they were.
+TEST_F(Mem, ARefusingHeapGetsTheKeptBlocksBackBeforeTheRequestFails) {
+  const MemKeepingForTests keeping;
+  char *a = nullptr, *b = nullptr;
+  MemAlloc(a, 100000);
+  MemFree(a);
+  ASSERT_EQ(MemKeptForTests().Blocks, 1);
+  MemHeapRefusesForTests(0, 1);
+  EXPECT_EQ(MemAlloc(b, 20000), 0);
+  EXPECT_EQ(MemKeptForTests().Blocks, 0);
+  char* held = b;
+  MemHeapRefusesForTests(0, 1);
+  EXPECT_EQ(MemAlloc(b, 40000), ErrMemReallocFault.Code);
+  EXPECT_EQ(b, held);
+  EXPECT_EQ(MemTable[MemFind(b, ByBlockAndOwner)].Size, 21000);
+  MemHeapRefusesForTests(1, 1);
+  EXPECT_EQ(RaisedBy([&] { MonRun([&] {
+              MemAlloc(a, 10);
+              MemAlloc(a, 20);
+            }); }),
+            "Memory reallocation fault.");
+  EXPECT_EQ(MemCount(), base + 1) << "the section's block is freed";
+  MemFree(b);
+  MemHeapRefusesForTests(0, 2);
+  EXPECT_EQ(MemAlloc(a, 100000), ErrMemAllocFault.Code) << "kept blocks returned, refused again";
+  EXPECT_EQ(MemKeptForTests().Blocks, 0);
+  EXPECT_EQ(MemCount(), base);
+  MemHeapRefusesForTests(0, 0);
+}
+
+#ifdef SPIRALUX_ADDRESS_SANITIZER
+// A block released and then obtained again, by a smaller request or by
+// another owner, is checked as a block of its own: a write one byte past its
+// size, or through the variable that held it before, is reported.
+TEST_F(Mem, AWriteOutsideAReobtainedBlockIsReported) {
+  struct Case { int32_t released, requested; bool throughOldOwner; const char* report; } cases[] = {
+      {40000, 30000, false, "heap-buffer-overflow"}, {40000, 40000, true, "heap-use-after-free"}};
+  for (const Case& c : cases) {
+    char *old = nullptr, *p = nullptr;
+    MemAlloc(old, c.released);
+    char* stale = old;
+    MemFree(old);
+    MemAlloc(p, c.requested);
+    volatile char* target = c.throughOldOwner ? stale : p + MemTable[MemFind(p, ByBlock)].Size;
+    EXPECT_DEATH(*target = 1, c.report) << c.released << " -> " << c.requested;
+    MemFree(p);
+  }
+}
+#endif
 
 TEST(Bytes, FillMoveSwapHonourCountsAndOverlap) {
   uint8_t buf[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
