@@ -3,7 +3,9 @@
 // program, in every mode. Win32 only (MediaServicesWin32.cpp).
 #pragma once
 
-// CoInitialize(NULL), then AVIFileInit; their results are not examined.
+// CoInitialize(NULL), then AVIFileInit of avifil32.dll, loaded from the
+// system folder; their results are not examined, and without the library
+// the AVI file services are simply not started.
 void MediaStartup();
-// AVIFileExit, then CoUninitialize.
+// AVIFileExit and the library released, then CoUninitialize.
 void MediaShutdown();

@@ -2,12 +2,13 @@
 // full-screen spiral. Spiralux.scr starts it in saver mode with no arguments
 // from the installation folder and waits for it; it can be started alone as
 // well. Arguments are ignored. One copy runs at a time: a second one ends at
-// once.
+// once. Its first step limits the search for libraries to the system folder.
 #include <windows.h>
 
 #include "platform/InstanceWin32.h"
 #include "player/PlayerWin32.h"
 #include "runtime/Errors.h"
+#include "runtime/SystemWin32.h"
 #include "platform/Common1Win32.h"
 
 namespace {
@@ -18,6 +19,7 @@ const char* const PlayerInstance = "SpiraMain_Player_Instance";
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  UseSystemFolderForLibraries();
   if (InstanceExists(PlayerInstance)) return 0;
   InstanceHandle guard = InstanceCreate(PlayerInstance);
   bool shown = PlayerRun(GetFrameDelay(), 0, nullptr);

@@ -1,8 +1,11 @@
 // Memory and drive facts, the fatal box, modules and the program path,
-// Win32 build.
+// Win32 build; the system's libraries.
 #include <windows.h>
 
+#include <string>
+
 #include "runtime/System.h"
+#include "runtime/SystemWin32.h"
 
 bool QueryMemory(MemoryStatus& status) {
   MEMORYSTATUS m{};
@@ -16,10 +19,7 @@ void QueryDrive(const std::string& path, DriveStatus& status) {
   // GetDiskFreeSpaceExA is looked up at each call: early Windows 95 lacks it.
   using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
   HMODULE kernel = LoadLibraryA("kernel32.dll");
-  FreeSpaceEx freeSpaceEx =
-      kernel ? reinterpret_cast<FreeSpaceEx>(
-                   reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
-             : nullptr;
+  FreeSpaceEx freeSpaceEx = SystemRoutine<FreeSpaceEx>(kernel, "GetDiskFreeSpaceExA");
   if (freeSpaceEx) {
     ULARGE_INTEGER available, total, totalFree;
     if (freeSpaceEx(path.c_str(), &available, &total, &totalFree)) {
@@ -66,4 +66,41 @@ std::string ProgramFilePath() {
   char path[MAX_PATH] = "";
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   return std::string(path, n < MAX_PATH ? n : 0);
+}
+
+bool UseSystemFolderForLibraries() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  SetDirectories set = SystemRoutine<SetDirectories>(GetModuleHandleW(L"kernel32.dll"),
+                                                     "SetDefaultDllDirectories");
+  return set && set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  try {
+    UINT size = GetSystemDirectoryW(nullptr, 0);
+    if (size == 0) return nullptr;
+    std::wstring path(size, L'\0');
+    UINT n = GetSystemDirectoryW(&path[0], size);
+    if (n == 0 || n >= size) return nullptr;
+    path.resize(n);
+    path += L'\\';
+    path += name;
+    // A full path with the altered search: what the library itself needs is
+    // looked for in the system folder first, also where the process could
+    // not limit its search (UseSystemFolderForLibraries).
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+ScopedTimerPeriod::ScopedTimerPeriod() : winmm_(LoadSystemLibrary(L"winmm.dll")) {
+  Period begin = SystemRoutine<Period>(winmm_, "timeBeginPeriod");
+  Period end = SystemRoutine<Period>(winmm_, "timeEndPeriod");
+  if (begin && end && begin(1) == 0) end_ = end;  // 0: TIMERR_NOERROR
+}
+
+ScopedTimerPeriod::~ScopedTimerPeriod() {
+  if (end_) end_(1);
+  if (winmm_) FreeLibrary(winmm_);
 }
