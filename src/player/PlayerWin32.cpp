@@ -1,11 +1,11 @@
 // PlayerWin32: the window, the frame buffer, the palette and the loop.
 #include "player/PlayerWin32.h"
 
-#include <mmsystem.h>
 #include <windowsx.h>
 
 #include <vector>
 
+#include "runtime/SystemWin32.h"
 
 const char* const PlayerClass = "SpiraMain_Player";
 const char* const PlayerTitle = "Spiralux";
@@ -262,7 +262,7 @@ bool PlayerRun(int32_t delayMs, int32_t limitMs, PlayerStats* stats) {
   PlayerScreen screen;
   bool opened = PlayerOpen(screen);
   // Sleeps end on the millisecond, not on the system's default tick.
-  timeBeginPeriod(1);
+  ScopedTimerPeriod period;
   FrameClock clock;
   ClockStart(clock, Microseconds(), delayMs);
   ClockTake(clock, clock.Start);  // frame 0 is on the screen already
@@ -286,7 +286,6 @@ bool PlayerRun(int32_t delayMs, int32_t limitMs, PlayerStats* stats) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(ClockWaitMs(ClockWait(clock, now))), QS_ALLINPUT);
     }
   }
-  timeEndPeriod(1);
   PlayerClose(screen);
   if (stats) {
     stats->Drawn = clock.Drawn;
