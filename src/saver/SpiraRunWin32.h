@@ -8,9 +8,11 @@
 
 #include "saver/SSaver.h"
 
-// Saver mode: the player SpiraMain.exe from the installation folder, started
-// with that folder as its working directory and waited for; when the folder
-// does not exist, the error box with MissingFolderText instead.
+// Saver mode: the player SpiraMain.exe from the installation folder (a
+// folder of any name), started with that folder as its working directory
+// and waited for; the player lives no longer than this program, however this
+// program ends (RunAndWait's job). When the folder does not exist, the error
+// box with MissingFolderText instead.
 void StartPlayer(Qssaver* saver);
 // Preview mode's paint handler: the built-in picture loaded, scaled in
 // place to the preview's Width x Height and drawn into its DC at (0, 0),
