@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/RoutinesWin32.h"
+
 namespace {
 
 HKEY ChosenRoot(HKEY root) { return root == RegRootOf(NotFound) ? HKEY_CURRENT_USER : root; }
@@ -41,14 +43,16 @@ Bool32 RegWrapOpenKey(QregWrap* reg, const std::string& path, Bool32 create) {
   if (!reg) return False32;
   try {
     RegKeyPlan plan = RegWrapPlanOpen(reg->CurrentKey != nullptr, reg->CurrentPath, path);
-    HKEY base = plan.BelowCurrent ? reg->CurrentKey : reg->Root;
     HKEY key = nullptr;
     LONG rc;
     if (create && !plan.SubKey.empty())
-      rc = RegCreateKeyExA(base, plan.SubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, &key, nullptr);
+      // Created by its whole path from the root, not below the open key,
+      // whose handle is for reading only.
+      rc = RegCreateKeyExW(reg->Root, WideOf(plan.NewPath).c_str(), 0, nullptr,
+                           REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &key, nullptr);
     else
-      rc = RegOpenKeyExA(base, plan.SubKey.c_str(), 0, KEY_ALL_ACCESS, &key);
+      rc = RegOpenKeyExW(plan.BelowCurrent ? reg->CurrentKey : reg->Root,
+                         WideOf(plan.SubKey).c_str(), 0, KEY_READ, &key);
     if (rc != ERROR_SUCCESS) return False32;
     CloseCurrent(reg);
     reg->CurrentKey = key;
@@ -62,18 +66,20 @@ Bool32 RegWrapOpenKey(QregWrap* reg, const std::string& path, Bool32 create) {
 std::string RegWrapReadString(QregWrap* reg, const std::string& name, const std::string& def) {
   if (!reg || !reg->CurrentKey) return def;
   try {
+    std::wstring wideName = WideOf(name);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(reg->CurrentKey, name.c_str(), nullptr, &type, nullptr, &size) !=
+    if (RegQueryValueExW(reg->CurrentKey, wideName.c_str(), nullptr, &type, nullptr, &size) !=
         ERROR_SUCCESS)
       return def;
     if (size == 0) return std::string();
-    // One byte more than asked for: a stored string need not end in NUL.
-    std::vector<char> data(size_t(size) + 1, '\0');
-    if (RegQueryValueExA(reg->CurrentKey, name.c_str(), nullptr, &type,
+    // A character more than the data holds, zero: a stored string need not
+    // end in NUL, and its size in bytes may be odd.
+    std::vector<wchar_t> data(size_t(size) / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(reg->CurrentKey, wideName.c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
       return def;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return def;
-    return std::string(data.data());
+    return Utf8Of(data.data());
   } catch (...) {
     return def;
   }
@@ -81,20 +87,36 @@ std::string RegWrapReadString(QregWrap* reg, const std::string& name, const std:
 
 int32_t RegWrapReadInteger(QregWrap* reg, const std::string& name, int32_t def) {
   if (!reg || !reg->CurrentKey) return def;
-  DWORD type = 0, value = 0, size = sizeof value;
-  if (RegQueryValueExA(reg->CurrentKey, name.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+  try {
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExW(reg->CurrentKey, WideOf(name).c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+      return def;
+    // A REG_DWORD shorter than four bytes is as unreadable as a longer one.
+    if (type != REG_DWORD || size != sizeof value) return def;
+    return int32_t(value);
+  } catch (...) {
     return def;
-  // A REG_DWORD shorter than four bytes is as unreadable as a longer one.
-  if (type != REG_DWORD || size != sizeof value) return def;
-  return int32_t(value);
+  }
 }
 
-void RegWrapWriteInteger(QregWrap* reg, const std::string& name, int32_t value) {
-  if (!reg || !reg->CurrentKey) return;
-  DWORD data = DWORD(value);
-  RegSetValueExA(reg->CurrentKey, name.c_str(), 0, REG_DWORD,
-                 reinterpret_cast<const BYTE*>(&data), sizeof data);
+Bool32 RegWrapWriteInteger(QregWrap* reg, const std::string& name, int32_t value) {
+  if (!reg || !reg->CurrentKey) return False32;
+  try {
+    std::wstring wideName = WideOf(name);
+    // The open key is for reading: the write asks for its own access, which
+    // the key's security grants or refuses now.
+    HKEY writable = nullptr;
+    if (RegOpenKeyExW(reg->CurrentKey, L"", 0, KEY_SET_VALUE, &writable) != ERROR_SUCCESS)
+      return False32;
+    DWORD data = DWORD(value);
+    LONG rc = RegSetValueExW(writable, wideName.c_str(), 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&data), sizeof data);
+    RegCloseKey(writable);
+    return rc == ERROR_SUCCESS ? True32 : False32;
+  } catch (...) {
+    return False32;
+  }
 }
 
 std::string RegWrapGetString(HKEY root, const std::string& path, const std::string& name,

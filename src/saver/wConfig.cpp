@@ -7,6 +7,7 @@
 const char* const ConfigCaption = "Spiralux 1.0";
 const char* const HomeLinkText = "Click here to visit home page";
 const char* const HomePageUrl = "http://www.spiralux.com/";
+const char* const SpeedNotStoredText = "The animation speed could not be saved.";
 
 int32_t SpeedPositionOfDelay(int32_t delay, int32_t barMin, int32_t barMax) {
   return MapRange(delay, FrameDelayMin, FrameDelayMax, barMax, barMin);

@@ -12,6 +12,8 @@
 extern const char* const ConfigCaption;  // "Spiralux 1.0"
 extern const char* const HomeLinkText;   // "Click here to visit home page"
 extern const char* const HomePageUrl;    // the maker's home page, an http address
+// The box shown when OK could store the speed nowhere.
+extern const char* const SpeedNotStoredText;  // "The animation speed could not be saved."
 
 // The form as designed at 96 DPI: the form's outer top-left corner on the
 // screen with its client size, each control inside its parent's client area.

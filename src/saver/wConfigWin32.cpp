@@ -3,6 +3,7 @@
 
 #include "platform/LaunchWin32.h"
 #include "platform/Common1Win32.h"
+#include "platform/RoutinesWin32.h"
 #include "saver/wConfig.h"
 
 TfrmConfig* frmConfig = nullptr;
@@ -36,8 +37,12 @@ void TfrmConfig::labHomeClick() { OpenDocument(HomePageUrl); }
 void TfrmConfig::barSpeedChange() { boxMain.SetText(SpeedCaption(barSpeed.Position())); }
 
 void TfrmConfig::btnOKClick() {
-  SaveSettings();
-  Close();
+  // A speed stored nowhere is not passed off as saved: the box says so and
+  // the dialog stays open, for another try or Cancel.
+  if (SaveSettings())
+    Close();
+  else
+    ErrorBox(SpeedNotStoredText);
 }
 
 void TfrmConfig::btnCancelClick() { Close(); }
@@ -62,7 +67,9 @@ void TfrmConfig::LoadSettings() {
   barSpeedChange();
 }
 
-void TfrmConfig::SaveSettings() { SetFrameDelay(DelayOfSpeedPosition(barSpeed.Position())); }
+bool TfrmConfig::SaveSettings() {
+  return SetFrameDelay(DelayOfSpeedPosition(barSpeed.Position())) != False32;
+}
 
 void ShowConfig(Qssaver*) {
   UiApplication application;

@@ -1,8 +1,10 @@
 // wConfig, Win32 side: the configuration dialog, the form TfrmConfig and its
 // one instance frmConfig, shown by ShowConfig, the program's configuration
 // handler. The track bar sets the animation speed; OK stores it as the frame
-// delay, Cancel and the close box store nothing; the link opens the maker's
-// home page and the dialog stays open. Texts and arithmetic: wConfig.h.
+// delay (the user's own, see Common1Win32.h) and closes the dialog, or, when
+// it could be stored nowhere, says so in a box and leaves the dialog open;
+// Cancel and the close box store nothing; the link opens the maker's home
+// page and the dialog stays open. Texts and arithmetic: wConfig.h.
 #pragma once
 
 #include "platform/ToolkitWin32.h"
@@ -27,8 +29,8 @@ class TfrmConfig : public UiForm {
   // The set-up after creation: caption, link, bar range, the position from
   // the stored frame delay, and the speed shown in boxMain's caption.
   void LoadSettings();
-  // Stores the bar's position as the frame delay.
-  void SaveSettings();
+  // Stores the bar's position as the frame delay; false when it could not.
+  bool SaveSettings();
 };
 
 // The form while ShowConfig runs, else null.
