@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "saver/wConfig.h"
 #include "saver/wConfigWin32.h"
 
 using namespace wintest;
@@ -97,15 +98,6 @@ Dialog OpenDialog(const Process& scr) {
   return d;
 }
 
-// The stored FrameDelay, or -1 when there is none.
-int StoredDelay() {
-  DWORD value = 0, size = sizeof value;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, SettingsSubKey, "FrameDelay", RRF_RT_REG_DWORD, nullptr,
-                   &value, &size) != ERROR_SUCCESS)
-    return -1;
-  return int(value);
-}
-
 void StoreDelay(DWORD delay) { SetSetting("FrameDelay", REG_DWORD, &delay, sizeof delay); }
 
 // --- real input ----------------------------------------------------------------
@@ -128,15 +120,17 @@ std::string XWindowOf(HWND form) {
   return std::to_string(reinterpret_cast<uintptr_t>(GetPropA(form, "__wine_x11_whole_window")));
 }
 
-// Gives the dialog the X focus, then types the keys with real key events.
-bool Keys(const Dialog& d, std::initializer_list<std::string> keys) {
-  if (!Xdo({"windowfocus", "--sync", XWindowOf(d.form)})) return false;
+// Gives the window the X focus, then types the keys with real key events.
+bool Keys(HWND window, std::initializer_list<std::string> keys) {
+  if (!Xdo({"windowfocus", "--sync", XWindowOf(window)})) return false;
   // Wine activates the window on the focus event: wait until it has.
-  WaitUntil([&] { return GetForegroundWindow() == d.form; }, 5000);
+  WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
   for (const std::string& key : keys)
     if (!Xdo({"key", "--delay", "60", key})) return false;
   return true;
 }
+
+bool Keys(const Dialog& d, std::initializer_list<std::string> keys) { return Keys(d.form, keys); }
 
 POINT CentreOf(HWND window) {
   RECT r;
@@ -641,4 +635,59 @@ TEST_F(ConfigDialog, TheLinkOpensTheHomePageAndTheDialogStaysOpen) {
     RegDeleteValueA(key, nullptr);
   RegCloseKey(key);
   ASSERT_TRUE(d.Complete());
+}
+
+// --- as a standard user -----------------------------------------------------------
+
+// The dialog as a standard user starts it (a token without the
+// Administrators group), worked by real input: the speed that user sets is
+// stored as the user's own and is what a program of that user reads through
+// the settings module (playerprobe: the player's GetFrameDelay); the
+// machine's value stays. Where the user's own key is read-only too, OK says
+// so, the dialog stays open, and nothing changes.
+TEST_F(ConfigDialog, AStandardUsersSpeedIsTheirOwn) {
+  struct Case {
+    const char* name;
+    int userBefore;  // -1: none
+    bool userKeyLocked;
+    int position;    // the dialog opens at
+    const char* key; // then moves the bar, and Return presses OK
+    int userAfter;   // what the user's player reads afterwards
+  } cases[] = {
+      {"no speed of the user's yet", -1, false, 40, "End", 3},
+      {"the user's own speed", 29, false, 16, "Home", 40},
+      {"nowhere to store it", 29, true, 16, "End", 29},
+  };
+  const int machine = 9;  // the machine's default opens at position 40
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteSettings();
+    StoreDelay(machine);
+    if (c.userBefore >= 0)
+      SetSetting("FrameDelay", REG_DWORD, &c.userBefore, 4, HKEY_CURRENT_USER);
+    StandardUser user;
+    if (c.userKeyLocked) user.LockUserKey();
+
+    Process scr(Scr("/c"), user.Token());
+    Dialog d = OpenDialog(scr);
+    ASSERT_TRUE(d.Complete());
+    EXPECT_EQ(d.Position(), c.position);
+    ASSERT_TRUE(Keys(d, {c.key, "Return"}));
+    if (c.userKeyLocked) {
+      HWND box = WaitForBox(scr, Soon);
+      ASSERT_NE(box, nullptr) << "OK passed a speed stored nowhere off as saved";
+      EXPECT_EQ(WindowText(box), "Spiralux");
+      EXPECT_EQ(BoxText(box), SpeedNotStoredText);
+      ASSERT_TRUE(Keys(box, {"Return"}));
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+      EXPECT_TRUE(scr.Running() && IsWindowVisible(d.form)) << "the dialog stays open";
+      ASSERT_TRUE(Keys(d, {"Escape"}));
+    }
+    EXPECT_TRUE(scr.Ends(Soon));
+    EXPECT_EQ(StoredDelay(HKEY_LOCAL_MACHINE), machine) << "the machine's value stays";
+    EXPECT_EQ(StoredDelay(HKEY_CURRENT_USER), c.userAfter);
+    Process probe("\"" + ProbePath() + "\" delay", user.Token());
+    ASSERT_TRUE(probe.Ends(Soon));
+    EXPECT_EQ(int(probe.ExitCode()), c.userAfter) << "the speed this user's player reads";
+  }
 }

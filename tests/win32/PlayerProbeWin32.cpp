@@ -3,11 +3,14 @@
 //   playerprobe window    the player window's rectangle, styles and the
 //                         virtual screen ("none" when there is no window)
 //   playerprobe close     posts WM_CLOSE to the player window
+//   playerprobe delay     the frame delay that the player reads
+//                         (GetFrameDelay), printed and as the exit code
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Common1Win32.h"
 #include "player/PlayerWin32.h"
 
 namespace {
@@ -35,12 +38,19 @@ int Close() {
   return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+int Delay() {
+  int delay = GetFrameDelay();
+  std::printf("delay %d\n", delay);
+  return delay;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* what = argc > 1 ? argv[1] : "";
   int rc = std::strcmp(what, "window") == 0 ? Window()
            : std::strcmp(what, "close") == 0 ? Close()
+           : std::strcmp(what, "delay") == 0 ? Delay()
                                              : 2;
   std::fflush(stdout);
   return rc;

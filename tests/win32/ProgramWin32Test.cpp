@@ -2,32 +2,16 @@
 // with the test player, the instance guard across processes, the
 // missing-folder box, default mode, and the modes that end at once.
 #include "WinTest.h"
+
+#include <tlhelp32.h>
+
+#include "platform/Common1Win32.h"
 #include "platform/InstanceWin32.h"
 #include "saver/SSaverWin32.h"
 
 using namespace wintest;
 
 namespace {
-
-// The message box the process shows, waited for at most timeoutMs while it
-// runs.
-HWND WaitForBox(const Process& p, DWORD timeoutMs) {
-  HWND box = nullptr;
-  WaitUntil([&] { return (box = VisibleWindowOf(p.Id(), "#32770")) != nullptr || !p.Running(); }, timeoutMs);
-  return box;
-}
-
-std::string WindowText(HWND window) {
-  char text[512] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-// The box's text is its static control (id 0xFFFF, as in Windows).
-std::string BoxText(HWND box) {
-  HWND label = GetDlgItem(box, 0xFFFF);
-  return label ? WindowText(label) : "";
-}
 
 class Program : public SettingsTest {};
 
@@ -78,6 +62,93 @@ TEST_F(Program, SaverModeRunsThePlayerInItsFolderAndWaitsForIt) {
   Process third(Scr("/s"));
   EXPECT_TRUE(third.Ends(Soon));
   EXPECT_EQ(log.Lines().size(), 4u);
+}
+
+namespace {
+
+// The first process that parent started, opened for waiting; null when
+// there is none.
+HANDLE ChildOf(DWORD parent) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  HANDLE child = nullptr;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !child;
+       more = Process32NextW(snapshot, &entry))
+    if (entry.th32ParentProcessID == parent)
+      child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return child;
+}
+
+}  // namespace
+
+TEST_F(Program, ThePlayerEndsWithTheSaverHoweverTheSaverEnds) {
+  ScratchFolder folder("job");
+  ASSERT_NO_FATAL_FAILURE(InstallPlayer(folder));
+  SetSettingText("InstFolder", folder.Path());
+  PlayerLog log(folder, 60000);
+  Process scr(Scr("/s"));
+  ASSERT_TRUE(log.WaitForLines(1, Soon)) << "the player did not start";
+  // Read the process list again until it shows the player: once, in a run
+  // on a loaded machine, the first snapshot did not.
+  HANDLE player = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (player = ChildOf(scr.Id())) != nullptr; }));
+  // As Display Properties ends a saver: from outside, with no chance to
+  // clean up.
+  ASSERT_TRUE(TerminateProcess(scr.Handle(), 1));
+  EXPECT_EQ(WaitForSingleObject(player, 500), WAIT_OBJECT_0) << "the player outlived its saver";
+  CloseHandle(player);
+  EXPECT_EQ(log.Lines().size(), 1u) << "the player was ended, it did not end by itself";
+}
+
+TEST_F(Program, SaverModeStartsThePlayerFromAFolderOfAnyName) {
+  // Names outside every ANSI code page but one, written by the setup
+  // program as REG_SZ in UTF-16.
+  for (const char* name : {"Σπιράλ Ελληνικά", "スパイラル 日本語"}) {
+    SCOPED_TRACE(name);
+    ScratchFolder folder(name);
+    ASSERT_NO_FATAL_FAILURE(InstallPlayer(folder));
+    SetSettingText("InstFolder", folder.Path());
+    EXPECT_EQ(GetInstFolder(), folder.Path() + "\\") << "read back exactly";
+    PlayerLog log(folder, 0);
+    Process scr(Scr("/s"));
+    ASSERT_TRUE(scr.Ends(Soon));
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(lines.size(), 2u) << "the player did not run";
+    EXPECT_EQ(lines[0], "start|\"" + folder.File("SpiraMain.exe") + "\"|" + folder.Path());
+
+    SetSettingText("InstFolder", folder.File("Λείπει 欠落"));
+    ExpectBoxWith(folder.File("Λείπει 欠落") + "\\");
+  }
+}
+
+TEST_F(Program, AStandardUsersSaverStartsThePlayer) {
+  ScratchFolder folder("standard user");
+  ASSERT_NO_FATAL_FAILURE(InstallPlayer(folder));
+  SetSettingText("InstFolder", folder.Path());
+  StandardUser user;
+  {
+    // The token is what Windows gives a standard user: the machine's key
+    // may be read, not written.
+    Impersonating asUser(user);
+    for (REGSAM access : {REGSAM(KEY_ALL_ACCESS), REGSAM(KEY_READ)}) {
+      HKEY key = nullptr;
+      LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsSubKey, 0, access, &key);
+      if (rc == ERROR_SUCCESS) RegCloseKey(key);
+      EXPECT_EQ(rc, access == KEY_READ ? ERROR_SUCCESS : ERROR_ACCESS_DENIED) << access;
+    }
+  }
+
+  PlayerLog log(folder, 300);
+  Process scr(Scr("/s"), user.Token());
+  ASSERT_TRUE(scr.Started());
+  HWND box = WaitForBox(scr, Soon);
+  EXPECT_EQ(box, nullptr) << BoxText(box);
+  EXPECT_TRUE(scr.Ends(Soon));
+  std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 2u) << "the player did not run";
+  EXPECT_EQ(lines[0], "start|\"" + folder.File("SpiraMain.exe") + "\"|" + folder.Path());
 }
 
 TEST_F(Program, AGuardHeldElsewhereTurnsTheProgramAway) {

@@ -1,5 +1,8 @@
 // The registry accessor and the settings on Wine's registry.
 #include "WinTest.h"
+
+#include <optional>
+
 #include "platform/RegWrapWin32.h"
 #include "platform/Common1Win32.h"
 
@@ -29,6 +32,10 @@ class RegWrapTest : public ::testing::Test {
     Put(key, "TwoParts", REG_SZ, "one\0two", 8);
     Put(key, "ShortDword", REG_DWORD, &seven, 2);
     Put(key, "Where", REG_SZ, "base", 5);
+    // As the setup program writes a folder: UTF-16, here in Greek and Japanese.
+    const wchar_t folder[] = L"C:\\Σπιράλ\\スパイラル";
+    RegSetValueExW(key, L"Φάκελος", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                   sizeof folder);
     RegCloseKey(key);
     reg_ = RegWrapCreate(HKEY_CURRENT_USER);
     ASSERT_NE(reg_, nullptr);
@@ -65,6 +72,7 @@ TEST_F(RegWrapTest, StringsAreReadAsStoredAndUnexpanded) {
   EXPECT_EQ(RegWrapReadString(reg_, "Missing", "d"), "d");
   EXPECT_EQ(RegWrapReadString(reg_, "Dword", "d"), "d");
   EXPECT_EQ(RegWrapReadString(reg_, "Binary", "d"), "d");
+  EXPECT_EQ(RegWrapReadString(reg_, "Φάκελος", "d"), "C:\\Σπιράλ\\スパイラル");
 }
 
 TEST_F(RegWrapTest, IntegersAreReadOnlyFromFourByteDwords) {
@@ -77,8 +85,9 @@ TEST_F(RegWrapTest, IntegersAreReadOnlyFromFourByteDwords) {
 }
 
 TEST_F(RegWrapTest, WrittenIntegersAreDwords) {
+  EXPECT_FALSE(RegWrapWriteInteger(reg_, "Written", -5)) << "no key is open";
   ASSERT_TRUE(RegWrapOpenKey(reg_, base_, False32));
-  RegWrapWriteInteger(reg_, "Written", -5);
+  EXPECT_TRUE(RegWrapWriteInteger(reg_, "Written", -5));
   DWORD type = 0, value = 0, size = 4;
   ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, base_.c_str(), "Written", RRF_RT_ANY, &type, &value, &size),
             ERROR_SUCCESS);
@@ -156,6 +165,84 @@ TEST_F(RegWrapTest, OneCallReadsAndLeavesMissingKeysMissing) {
 // ------------------------------------------------------------- settings
 
 using Settings = SettingsTest;
+
+TEST_F(Settings, AStandardUserReadsTheMachinesKeyAndMayNotWriteIt) {
+  DWORD nine = 9;
+  SetSetting("FrameDelay", REG_DWORD, &nine, 4);
+  SetSettingText("InstFolder", "C:\\Product");
+  StandardUser user;
+  Impersonating asUser(user);
+  QregWrap* reg = RegWrapCreate(HKEY_LOCAL_MACHINE);
+  ASSERT_NE(reg, nullptr);
+  for (Bool32 create : {False32, True32}) {
+    SCOPED_TRACE(create);
+    ASSERT_TRUE(RegWrapOpenKey(reg, SettingsKey, create)) << "opened for reading";
+    EXPECT_EQ(RegWrapReadInteger(reg, "FrameDelay", 0), 9);
+    EXPECT_FALSE(RegWrapWriteInteger(reg, "FrameDelay", 3)) << "a refused write is no success";
+    EXPECT_EQ(RegWrapReadInteger(reg, "FrameDelay", 0), 9);
+  }
+  RegWrapFree(reg);
+  EXPECT_EQ(GetInstFolder(), "C:\\Product\\");
+  EXPECT_EQ(GetFrameDelay(), 9);
+}
+
+TEST_F(Settings, TheUsersOwnDelayComesBeforeTheMachines) {
+  struct Case {
+    int machine;       // -1: none
+    const char* user;  // a REG_DWORD, "none", or "text" for a REG_SZ
+    int read;
+  } cases[] = {{-1, "none", 17}, {9, "none", 9}, {9, "29", 29},  {9, "text", 9},
+               {-1, "29", 29},   {9, "55", 40},  {55, "none", 40}, {9, "0", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.machine) + " " + c.user);
+    DeleteSettings();
+    if (c.machine >= 0) SetSetting("FrameDelay", REG_DWORD, &c.machine, 4);
+    std::string user = c.user;
+    if (user == "text") {
+      const wchar_t text[] = L"29";
+      SetSetting("FrameDelay", REG_SZ, text, sizeof text, HKEY_CURRENT_USER);
+    } else if (user != "none") {
+      DWORD value = DWORD(std::stoi(user));
+      SetSetting("FrameDelay", REG_DWORD, &value, 4, HKEY_CURRENT_USER);
+    }
+    EXPECT_EQ(GetFrameDelay(), c.read);
+  }
+}
+
+TEST_F(Settings, TheSpeedIsStoredWhereThisUsersPlayerReadsIt) {
+  enum Who { Administrator, Standard, LockedOut };  // LockedOut: the user's own key is read-only too
+  struct Case {
+    Who who;
+    int userBefore;  // -1: none
+    Bool32 stored;
+    int machineAfter, userAfter;
+  } cases[] = {
+      {Administrator, -1, True32, 5, -1},  // the machine's default; no value of the user's made
+      {Administrator, 29, True32, 5, 5},   // the user's own kept in step
+      {Standard, -1, True32, 9, 5},        {Standard, 29, True32, 9, 5},
+      {LockedOut, 29, False32, 9, 29},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.who) + " " + std::to_string(c.userBefore));
+    DeleteSettings();
+    DWORD nine = 9;
+    SetSetting("FrameDelay", REG_DWORD, &nine, 4);
+    if (c.userBefore >= 0) SetSetting("FrameDelay", REG_DWORD, &c.userBefore, 4, HKEY_CURRENT_USER);
+    {
+      std::optional<StandardUser> user;
+      std::optional<Impersonating> asUser;
+      if (c.who != Administrator) {
+        user.emplace();
+        if (c.who == LockedOut) user->LockUserKey();
+        asUser.emplace(*user);
+      }
+      EXPECT_EQ(SetFrameDelay(5), c.stored);
+      EXPECT_EQ(GetFrameDelay(), c.stored ? 5 : 29) << "what this user's player reads";
+    }
+    EXPECT_EQ(StoredDelay(HKEY_LOCAL_MACHINE), c.machineAfter);
+    EXPECT_EQ(StoredDelay(HKEY_CURRENT_USER), c.userAfter);
+  }
+}
 
 TEST_F(Settings, FrameDelayIsClampedToOneToForty) {
   struct Case { int32_t stored, read; } cases[] = {{41, 40}, {0, 1}, {-5, 1}, {17, 17}, {1, 1},

@@ -1,15 +1,19 @@
 // Helpers of the Windows suite: the programs under test, scratch folders,
-// the test player's log, processes started with bounded waits, and the
-// product's settings key cleared around each test that touches it.
+// the test player's log, processes started with bounded waits (also as a
+// standard user), and the product's settings keys cleared around each test
+// that touches them. Strings are UTF-8, as inside the product, and go to the
+// system through its wide calls.
 #pragma once
 
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
 #include "Wait.h"
+#include "platform/RoutinesWin32.h"
 
 #include <cstring>
 #include <string>
@@ -25,26 +29,28 @@ inline std::string Backslashed(std::string path) {
 
 inline std::string ScrPath() { return Backslashed(SPIRALUX_SCR); }
 inline std::string PlayerPath() { return Backslashed(SPIRALUX_TESTPLAYER); }
+inline std::string ProbePath() { return Backslashed(SPIRALUX_PLAYERPROBE); }
 
-// A fresh folder under the temporary folder, with a blank in its name;
-// removed with everything in it at the end of the scope.
+// A fresh folder under the temporary folder, with a blank in its name (and
+// the stem, UTF-8, in any script); removed with everything in it at the end
+// of the scope.
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& stem) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
     static int serial = 0;
-    path_ = std::string(temp) + "Spiralux " + stem + " " + std::to_string(GetCurrentProcessId()) +
-            "-" + std::to_string(++serial);
-    CreateDirectoryA(path_.c_str(), nullptr);
+    path_ = Utf8Of(temp) + "Spiralux " + stem + " " + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++serial);
+    CreateDirectoryW(WideOf(path_).c_str(), nullptr);
   }
   ~ScratchFolder() {
-    std::string from = path_ + '\0';
-    SHFILEOPSTRUCTA op{};
+    std::wstring from = WideOf(path_) + L'\0';
+    SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
+    SHFileOperationW(&op);
   }
   const std::string& Path() const { return path_; }  // without a trailing backslash
   std::string File(const std::string& name) const { return path_ + "\\" + name; }
@@ -55,12 +61,13 @@ class ScratchFolder {
 
 // Puts the test player into folder as SpiraMain.exe.
 inline void InstallPlayer(const ScratchFolder& folder) {
-  ASSERT_TRUE(CopyFileA(PlayerPath().c_str(), folder.File("SpiraMain.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(WideOf(PlayerPath()).c_str(), WideOf(folder.File("SpiraMain.exe")).c_str(),
+                        FALSE));
 }
 
 inline std::string ReadText(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+  HANDLE f = CreateFileW(WideOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return "";
   std::string text;
   char buffer[4096];
@@ -70,16 +77,17 @@ inline std::string ReadText(const std::string& path) {
   return text;
 }
 
-// The player's log lines; the environment passes the log and the stay to
-// every process started afterwards (the player through Spiralux.scr).
+// The player's log lines (UTF-8); the environment passes the log and the
+// stay to every process started afterwards (the player through
+// Spiralux.scr).
 class PlayerLog {
  public:
   PlayerLog(const ScratchFolder& folder, int stayMs) : path_(folder.File("player.log")) {
-    SetEnvironmentVariableA("SPIRALUX_PLAYER_LOG", path_.c_str());
+    SetEnvironmentVariableW(L"SPIRALUX_PLAYER_LOG", WideOf(path_).c_str());
     Stay(stayMs);
   }
   ~PlayerLog() {
-    SetEnvironmentVariableA("SPIRALUX_PLAYER_LOG", nullptr);
+    SetEnvironmentVariableW(L"SPIRALUX_PLAYER_LOG", nullptr);
     SetEnvironmentVariableA("SPIRALUX_PLAYER_MS", nullptr);
   }
   void Stay(int ms) { SetEnvironmentVariableA("SPIRALUX_PLAYER_MS", std::to_string(ms).c_str()); }
@@ -103,16 +111,20 @@ class PlayerLog {
   std::string path_;
 };
 
-// A started process, killed at the end of the scope if it is still running.
+// A started process, killed at the end of the scope if it is still running;
+// with a token (StandardUser::Token) it runs as that token's user.
 class Process {
  public:
-  explicit Process(const std::string& commandLine) {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup{};
+  explicit Process(const std::string& commandLine, HANDLE token = nullptr) {
+    std::wstring wide = WideOf(commandLine);
+    std::vector<wchar_t> line(wide.begin(), wide.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &info_) != 0;
+    started_ = (token ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, FALSE,
+                                             0, nullptr, nullptr, &startup, &info_)
+                      : CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &startup, &info_)) != 0;
   }
   ~Process() {
     if (!started_) return;
@@ -124,6 +136,7 @@ class Process {
     CloseHandle(info_.hThread);
   }
   bool Started() const { return started_; }
+  HANDLE Handle() const { return info_.hProcess; }
   DWORD Id() const { return info_.dwProcessId; }
   bool Running() const { return started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
   // True when the process ended within timeoutMs.
@@ -143,7 +156,9 @@ class Process {
 
 inline std::string Scr(const std::string& args) { return "\"" + ScrPath() + "\" " + args; }
 
-// The product's settings key, removed before and after each test.
+// The product's settings key below HKEY_LOCAL_MACHINE (the machine's) and
+// below HKEY_CURRENT_USER (the user's own), removed before and after each
+// test.
 constexpr const char* SettingsSubKey = "Software\\Spiralux\\1.0";
 
 struct WindowSearch {
@@ -171,28 +186,136 @@ inline HWND VisibleWindowOf(DWORD process, const char* cls) {
   return search.found;
 }
 
-inline void DeleteSettings() { SHDeleteKeyA(HKEY_LOCAL_MACHINE, SettingsSubKey); }
+inline std::string WindowText(HWND window) {
+  wchar_t text[512] = L"";
+  GetWindowTextW(window, text, 512);
+  return Utf8Of(text);
+}
 
-inline bool SettingsKeyExists() {
+// The message box that the process shows, waited for at most timeoutMs
+// while it runs; null when none came.
+inline HWND WaitForBox(const Process& p, DWORD timeoutMs) {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = VisibleWindowOf(p.Id(), "#32770")) != nullptr || !p.Running(); },
+            timeoutMs);
+  return box;
+}
+
+// The box's text is its static control (id 0xFFFF, as in Windows).
+inline std::string BoxText(HWND box) {
+  HWND label = GetDlgItem(box, 0xFFFF);
+  return label ? WindowText(label) : "";
+}
+
+inline void DeleteSettings() {
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, SettingsSubKey);
+  SHDeleteKeyA(HKEY_CURRENT_USER, SettingsSubKey);
+}
+
+inline bool SettingsKeyExists(HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
+  if (RegOpenKeyExA(root, SettingsSubKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
 
-inline void SetSetting(const std::string& name, DWORD type, const void* data, DWORD size) {
+inline void SetSetting(const std::string& name, DWORD type, const void* data, DWORD size,
+                       HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsSubKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(root, SettingsSubKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  RegSetValueExW(key, WideOf(name).c_str(), 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
 }
 
+// A string value as the setup program writes it: REG_SZ in UTF-16.
 inline void SetSettingText(const std::string& name, const std::string& text, DWORD type = REG_SZ) {
-  SetSetting(name, type, text.c_str(), DWORD(text.size() + 1));
+  std::wstring wide = WideOf(text);
+  SetSetting(name, type, wide.c_str(), DWORD((wide.size() + 1) * sizeof(wchar_t)));
 }
+
+// The stored FrameDelay of root's settings key, or -1 when there is none.
+inline int StoredDelay(HKEY root = HKEY_LOCAL_MACHINE) {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueA(root, SettingsSubKey, "FrameDelay", RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS)
+    return -1;
+  return int(value);
+}
+
+// A standard user, as Windows makes one of every signed-in user: while the
+// object lives, the machine's settings key (the 32-bit view in the 32-bit
+// suite) grants full access to Administrators and SYSTEM and read access to
+// Users only, and Token() is this process's token with its Administrators
+// group deny-only (CreateRestrictedToken), for Process and Impersonating.
+// Wine runs every program as an administrator and applies no such security
+// by itself. LockUserKey gives the user's own settings key the same
+// descriptor. Locked keys are created when missing; their descriptors
+// before come back at the end of the scope.
+class StandardUser {
+ public:
+  StandardUser() {
+    LockKey(HKEY_LOCAL_MACHINE);
+    HANDLE own = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own);
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof admins;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &sidSize);
+    SID_AND_ATTRIBUTES denyOnly = {admins, 0};
+    EXPECT_TRUE(CreateRestrictedToken(own, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &token_));
+    CloseHandle(own);
+  }
+  ~StandardUser() {
+    for (Locked& k : locked_) {
+      if (!k.before.empty()) RegSetKeySecurity(k.key, DACL_SECURITY_INFORMATION, k.before.data());
+      RegCloseKey(k.key);
+    }
+    if (token_) CloseHandle(token_);
+  }
+  StandardUser(const StandardUser&) = delete;
+  StandardUser& operator=(const StandardUser&) = delete;
+  HANDLE Token() const { return token_; }
+  void LockUserKey() { LockKey(HKEY_CURRENT_USER); }
+
+ private:
+  struct Locked {
+    HKEY key;
+    std::vector<BYTE> before;
+  };
+  void LockKey(HKEY root) {
+    Locked k{nullptr, {}};
+    ASSERT_EQ(RegCreateKeyExA(root, SettingsSubKey, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | READ_CONTROL | WRITE_DAC, nullptr, &k.key, nullptr),
+              ERROR_SUCCESS);
+    DWORD size = 0;
+    RegGetKeySecurity(k.key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    k.before.resize(size);
+    if (size == 0 || RegGetKeySecurity(k.key, DACL_SECURITY_INFORMATION, k.before.data(), &size) !=
+                         ERROR_SUCCESS)
+      k.before.clear();
+    locked_.push_back(k);
+    PSECURITY_DESCRIPTOR locked = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KR;;;BU)", SDDL_REVISION_1, &locked, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(k.key, DACL_SECURITY_INFORMATION, locked), ERROR_SUCCESS);
+    LocalFree(locked);
+  }
+
+  std::vector<Locked> locked_;
+  HANDLE token_ = nullptr;
+};
+
+// The calling thread acts as the standard user for the scope.
+class Impersonating {
+ public:
+  explicit Impersonating(const StandardUser& user) {
+    EXPECT_TRUE(ImpersonateLoggedOnUser(user.Token()));
+  }
+  ~Impersonating() { RevertToSelf(); }
+  Impersonating(const Impersonating&) = delete;
+  Impersonating& operator=(const Impersonating&) = delete;
+};
 
 class SettingsTest : public ::testing::Test {
  protected:
