@@ -1,8 +1,10 @@
-// The instance guard, DirExists and launching on Wine.
+// The instance guard, DirExists, the UTF-8 conversions, launching and the
+// system's libraries on Wine.
 #include "WinTest.h"
 #include "platform/InstanceWin32.h"
 #include "platform/LaunchWin32.h"
 #include "platform/RoutinesWin32.h"
+#include "runtime/SystemWin32.h"
 
 using namespace wintest;
 
@@ -50,6 +52,65 @@ TEST(DirExists, OnlyExistingDirectories) {
   EXPECT_FALSE(DirExists(dir + "\\system.ini"));
   EXPECT_FALSE(DirExists(dir + "\\no such folder"));
   EXPECT_FALSE(DirExists(""));
+}
+
+TEST(DirExists, FoldersOfAnyName) {
+  ScratchFolder folder("Σπιράλ スパイラル");
+  EXPECT_TRUE(DirExists(folder.Path()));
+  EXPECT_TRUE(DirExists(folder.Path() + "\\"));
+  EXPECT_FALSE(DirExists(folder.File("Λείπει")));
+}
+
+TEST(Utf16, TextOfEveryPlaneComesBackUnchanged) {
+  struct Case {
+    const char* utf8;
+    std::wstring utf16;
+  } cases[] = {
+      {"", L""},
+      {"C:\\Program Files\\Spiralux", L"C:\\Program Files\\Spiralux"},
+      {"Σπιράλ", L"\u03a3\u03c0\u03b9\u03c1\u03ac\u03bb"},
+      {"スパイラル", L"\u30b9\u30d1\u30a4\u30e9\u30eb"},
+      {"\xf0\x9f\x8c\x80", L"\xd83c\xdf00"},  // U+1F300, a surrogate pair
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WideOf(c.utf8), c.utf16) << c.utf8;
+    EXPECT_EQ(Utf8Of(c.utf16), c.utf8) << c.utf8;
+  }
+  // Bytes that are no UTF-8 become U+FFFD, never dropped in silence.
+  EXPECT_EQ(WideOf("a\xff" "b"), L"a\xfffd" L"b");
+  EXPECT_EQ(Utf8Of(std::wstring(1, wchar_t(0xd800))), "\xef\xbf\xbd");
+}
+
+TEST(SystemLibraries, OnlyTheSystemFolderIsSearched) {
+  wchar_t system[MAX_PATH];
+  UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
+  ASSERT_NE(winmm, nullptr);
+  wchar_t path[MAX_PATH] = L"";
+  GetModuleFileNameW(winmm, path, MAX_PATH);
+  EXPECT_EQ(_wcsnicmp(path, system, n), 0) << Utf8Of(path);
+  EXPECT_NE(SystemRoutine<void*>(winmm, "timeBeginPeriod"), nullptr);
+  EXPECT_EQ(SystemRoutine<void*>(winmm, "NoSuchRoutine"), nullptr);
+  FreeLibrary(winmm);
+  EXPECT_EQ(LoadSystemLibrary(L"spiralux-none.dll"), nullptr);
+
+  // A library that lies only in the current folder: found by name until
+  // the search is limited, never after.
+  ScratchFolder folder("planted");
+  std::wstring planted = WideOf(folder.File("spiralux-planted.dll"));
+  ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\version.dll").c_str(), planted.c_str(), FALSE));
+  wchar_t before[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, before);
+  SetCurrentDirectoryW(WideOf(folder.Path()).c_str());
+  HMODULE found = LoadLibraryW(L"spiralux-planted.dll");
+  EXPECT_NE(found, nullptr) << "the current folder is searched by default";
+  if (found) FreeLibrary(found);
+  EXPECT_TRUE(UseSystemFolderForLibraries());
+  HMODULE after = LoadLibraryW(L"spiralux-planted.dll");
+  EXPECT_EQ(after, nullptr) << "loaded from the current folder";
+  if (after) FreeLibrary(after);
+  SetCurrentDirectoryW(before);
 }
 
 TEST(Launch, RunAndWaitQuotesThePathAndStartsInItsFolder) {
