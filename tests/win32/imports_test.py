@@ -61,11 +61,13 @@ def imports(objdump, program):
     return table
 
 
+def has_common_controls_6(program):
+    return COMMON_CONTROLS_6.search(open(program, "rb").read()) is not None
+
+
 def check_system_libraries(objdump, program):
-    table = imports(objdump, program)
-    manifest_cc6 = COMMON_CONTROLS_6.search(open(program, "rb").read()) is not None
-    allowed = KNOWN_DLLS | ({"comctl32"} if manifest_cc6 else set())
-    others = sorted(set(table) - allowed)
+    allowed = KNOWN_DLLS | ({"comctl32"} if has_common_controls_6(program) else set())
+    others = sorted(set(imports(objdump, program)) - allowed)
     check(not others, f"{program} imports libraries that Windows may load from beside it: {others}")
 
 
@@ -86,7 +88,7 @@ def main():
     def common_controls_come_from_the_manifest():
         check("comctl32" in imports(args.objdump, args.saver),
               "the saver's dialog needs comctl32 (the trackbar)")
-        check(COMMON_CONTROLS_6.search(open(args.saver, "rb").read()),
+        check(has_common_controls_6(args.saver),
               "the saver's manifest has no dependency on Common-Controls 6.0.0.0")
     cases.case("Imports.TheSaversCommonControlsAreTheSideBySideAssembly",
                common_controls_come_from_the_manifest)
