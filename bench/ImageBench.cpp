@@ -5,6 +5,10 @@
 //   ImageBench [Google Benchmark flags]          runs the benchmarks
 //   ImageBench --picture WIDTH HEIGHT FILE.ppm   writes a picture (for the
 //                                                side-by-side script)
+//   ImageBench --tier                            prints the tier of loops
+//                                                that runs (Cpu.h)
+//   ImageBench --tiers                           prints the processor's
+//                                                tiers, the highest first
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,6 +18,7 @@
 
 #include "Picture.h"
 #include "image/Convert.h"
+#include "image/Cpu.h"
 #include "image/MappingInternal.h"
 #include "image/Quantize.h"
 
@@ -143,6 +148,11 @@ bool WritePicture(int32_t width, int32_t height, const char* file) {
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "--picture") == 0)
     return WritePicture(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]) ? 0 : 1;
+  if (argc == 2 && std::strcmp(argv[1], "--tier") == 0) return std::printf("%s\n", CpuTierName(CpuStartTier())) < 0;
+  if (argc == 2 && std::strcmp(argv[1], "--tiers") == 0) {
+    for (int32_t t = int32_t(CpuTierOf(CpuHas())); t >= 0; --t) std::printf("%s\n", CpuTierName(CpuTier(t)));
+    return 0;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

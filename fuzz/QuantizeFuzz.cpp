@@ -1,7 +1,8 @@
 // Fuzz target: ImgQuantize with every method on pictures of every depth and
 // of sizes around the edges of the mapping loops, pixels from the input. The
-// picture is quantised twice, with the vector loops and with the plain ones:
-// both must give the same indices, palette and source afterwards. Checks
+// picture is quantised with the plain loops and with each tier's loops that
+// the processor has: all must give the same indices, palette and source
+// afterwards. Checks
 // that the target has the source's size, that the source is unchanged
 // except by diffusion on 24 and 32 bits, and that nothing leaks.
 //

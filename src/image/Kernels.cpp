@@ -1,4 +1,5 @@
-// The one place that picks the vector loops, from the processor's sets.
+// The one place that picks the vector loops, from the processor's sets
+// that a tier allows.
 #include "image/Kernels.h"
 
 #include "image/Cpu.h"
@@ -18,14 +19,21 @@ ImageKernels Chosen(const CpuFeatures& has) {
     k.Pixels = PixelsAvx512;
     k.Maps.Nearest = MapNearestAvx512;
     k.Maps.OrderedRow = OrderedRowAvx512;
+  } else if (has.Avx2) {
+    k.Pixels = PixelsAvx2;
+    k.Maps.Nearest = MapNearestAvx2;
+    k.Maps.OrderedRow = OrderedRowAvx2;
   } else if (has.Ssse3) {
     k.Pixels = PixelsSsse3;
   }
   if (has.Sse2) {
     k.Maps.Diffuse = DiffuseSse2;
-    k.Scale = ScaleSse2;
+    k.Scale = has.Avx2 ? ScaleAvx2 : ScaleSse2;
   }
-  if (has.Avx512) k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
+  if (has.Avx512)
+    k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
+  else if (has.Avx2)
+    k.Quant = {QuantSearchPlanes, QuantNearestAvx2};
   return k;
 }
 
@@ -38,9 +46,11 @@ ImageKernels Kernels = plain;
 namespace {
 
 struct FillAtStart {
-  FillAtStart() { Kernels = Chosen(CpuHas()); }
+  FillAtStart() { Kernels = KernelsOf(CpuStartTier()); }
 } fillAtStart;
 
 }  // namespace
 
-void KernelsForTests(bool vector) { Kernels = vector ? Chosen(CpuHas()) : plain; }
+ImageKernels KernelsOf(CpuTier tier) { return Chosen(CpuCapped(CpuHas(), tier)); }
+
+void KernelsForTests(CpuTier tier) { Kernels = KernelsOf(tier); }

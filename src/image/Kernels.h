@@ -1,6 +1,7 @@
 // Kernels: the image library's tables of loops, one per family, filled once
-// at start with the widest vector loops that the processor has (Cpu.h) and
-// filled again by the tests' switch. Callers go through the tables and never
+// at start with the widest vector loops that the processor has, up to the
+// tier of the developer's cap (Cpu.h: CpuStartTier), and filled again by the
+// tests' switch. Callers go through the tables and never
 // ask the processor. Every entry has a plain loop; a vector loop gives the
 // same bytes, taking a block of the pixels through the vector registers and
 // leaving the rest to the plain loop. Each instruction set's loops live in a
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/Cpu.h"
 #include "image/ImageBuffer.h"
 
 struct DitherCells;
@@ -63,13 +65,15 @@ struct ImageKernels {
 };
 extern ImageKernels Kernels;
 
-// Fills the tables with the vector loops that the processor has (true, as at
-// start) or with the plain loops only (false), for the tests that compare
-// the two.
-void KernelsForTests(bool vector);
+// The tables of a tier's loops, as far as the processor has its sets
+// (CpuTier::Plain: the plain loops only).
+ImageKernels KernelsOf(CpuTier tier);
+// Fills the tables with KernelsOf(tier), for the tests that compare each
+// tier's loops with the plain ones; CpuStartTier() restores the start.
+void KernelsForTests(CpuTier tier);
 
 // The plain loops, and the tables of the converters' vector loops
-// (PixelFormatsSsse3.cpp, PixelFormatsAvx512.cpp).
+// (PixelFormatsSsse3.cpp, PixelFormatsAvx2.cpp, PixelFormatsAvx512.cpp).
 void Widen555To24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
 void Widen565To24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
 void Narrow24To555Plain(const uint8_t* src, uint8_t* dst, int32_t count);
@@ -78,20 +82,23 @@ void Spread24To32Plain(const uint8_t* src, uint8_t* dst, int32_t count);
 void Grey24Plain(const uint8_t* src, uint8_t* dst, int32_t count);
 void PaletteTo24Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
 void PaletteTo32Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
-extern const PixelKernels PixelsSsse3, PixelsAvx512;
+extern const PixelKernels PixelsSsse3, PixelsAvx2, PixelsAvx512;
 
-// The scaler's loops (Scale.cpp, ScaleSse2.cpp).
+// The scaler's loops (Scale.cpp, ScaleSse2.cpp, ScaleAvx2.cpp).
 void AverageBytesPlain(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count);
 void AddBytesPlain(const uint8_t* bytes, uint8_t* words, int32_t count);
 void DivideWordsPlain(const uint8_t* words, uint8_t* bytes, int32_t count, uint32_t d);
-extern const ScaleKernels ScaleSse2;
+extern const ScaleKernels ScaleSse2, ScaleAvx2;
 
 // The mappings' and the search's loops.
 void MapNearestPlain(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
                      const int32_t* cells);
+void MapNearestAvx2(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
+                    const int32_t* cells);
 void MapNearestAvx512(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,
                       const int32_t* cells);
 void OrderedRowPlain(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
+void OrderedRowAvx2(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
 void OrderedRowAvx512(const uint8_t* p, const uint8_t* dither, uint8_t* out, const OrderedWork& work);
 void DiffusePlain(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
 void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, DiffuseWork& work);
@@ -99,6 +106,7 @@ void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, Diffu
 void QuantSearchPlain(QuantArea& a);
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 void QuantSearchPlanes(QuantArea& a);
+int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 
 // A vector loop of a converter: Block converts a prefix of the pixels and

@@ -1,6 +1,6 @@
 // ScaleLoops: the byte loops of the scaler's lines, written once and compiled
-// twice: as the plain loops (Scale.cpp) and for SSE2 (ScaleSse2.cpp), where
-// the compiler turns them into vector loops. The x86-64 build has SSE2 in
+// as the plain loops (Scale.cpp) and for SSE2 (ScaleSse2.cpp) and AVX2
+// (ScaleAvx2.cpp), where the compiler turns them into vector loops. The x86-64 build has SSE2 in
 // every function; the i686 build has it only where a function asks for it.
 #pragma once
 

@@ -82,14 +82,14 @@ struct Quantized {
   std::vector<uint8_t> Indices, Palette, Source;
 };
 
-inline Quantized Quantize(const ImageBuffer& picture, int32_t method, bool vector) {
-  KernelsForTests(vector);
+inline Quantized Quantize(const ImageBuffer& picture, int32_t method, CpuTier tier) {
+  KernelsForTests(tier);
   ImageBuffer source, target;
   ImgInit(source);
   ImgInit(target);
   ImgCopy(picture, source);
   ImgQuantize(source, target, method);
-  KernelsForTests(true);
+  KernelsForTests(CpuStartTier());
   Quantized r;
   if (target.BitsPerPixel == 8 && target.Width == picture.Width && target.Height == picture.Height) {
     const uint8_t* palette = &target.Palette[0].Blue;
@@ -106,8 +106,8 @@ inline int32_t ScaleSize(const uint8_t* p) { return int32_t(p[0] | p[1] << 8) % 
 
 }  // namespace detail
 
-// ImgQuantize with the vector loops and with the plain ones: the same
-// indices, palette and source afterwards; the target has the source's size;
+// ImgQuantize with the plain loops and with each tier's loops that the
+// processor has: the same indices, palette and source afterwards; the target has the source's size;
 // the source is unchanged except by diffusion at 24 and 32 bits.
 inline bool QuantizeHolds(const uint8_t* data, size_t size) {
   if (size < 4) return true;
@@ -128,12 +128,14 @@ inline bool QuantizeHolds(const uint8_t* data, size_t size) {
   }
   for (int32_t i = 0; i < 256; ++i) picture.Palette[i] = PaletteEntry{uint8_t(i), uint8_t(255 - i), uint8_t(i * 3)};
 
-  const detail::Quantized vector = detail::Quantize(picture, method, true),
-                          plain = detail::Quantize(picture, method, false);
-  bool holds = !vector.Indices.empty() && vector.Indices == plain.Indices && vector.Palette == plain.Palette &&
-               vector.Source == plain.Source;
+  const detail::Quantized plain = detail::Quantize(picture, method, CpuTier::Plain);
+  bool holds = !plain.Indices.empty();
+  for (int32_t t = 1; holds && t <= int32_t(CpuTierOf(CpuHas())); ++t) {
+    const detail::Quantized vector = detail::Quantize(picture, method, CpuTier(t));
+    holds = vector.Indices == plain.Indices && vector.Palette == plain.Palette && vector.Source == plain.Source;
+  }
   const bool diffused = method == QuantMethodDiffuse && w >= 4 && h >= 4 && (bits == 24 || bits == 32);
-  if (holds && !diffused && std::memcmp(vector.Source.data(), picture.Pixels, size_t(picture.Size)) != 0)
+  if (holds && !diffused && std::memcmp(plain.Source.data(), picture.Pixels, size_t(picture.Size)) != 0)
     holds = false;
   ImgFree(picture);
   return holds && MemCount() == blocks;

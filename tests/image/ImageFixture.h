@@ -28,21 +28,25 @@ class ImageFixture : public ::testing::Test {
   int32_t base = 0;
 };
 
-// ImageFixture for a test that runs with the vector loops allowed (true)
-// and turned off (false): instantiate it with VectorLoopsOnAndOff.
-class VectorLoopsFixture : public ImageFixture, public ::testing::WithParamInterface<bool> {
+// ImageFixture for a test that runs once with each tier's loops in the
+// tables (the plain loops among them), skipped for a tier whose sets the
+// processor lacks: instantiate it with EveryCpuTier.
+class VectorLoopsFixture : public ImageFixture, public ::testing::WithParamInterface<CpuTier> {
  public:
   void SetUp() override {
     ImageFixture::SetUp();
+    if (GetParam() > CpuTierOf(CpuHas())) GTEST_SKIP() << "the processor lacks the sets of this tier";
     KernelsForTests(GetParam());
   }
   void TearDown() override {
-    KernelsForTests(true);
+    KernelsForTests(CpuStartTier());
     ImageFixture::TearDown();
   }
-  static std::string Name(const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; }
+  static std::string Name(const ::testing::TestParamInfo<CpuTier>& info) { return CpuTierName(info.param); }
 };
-#define VectorLoopsOnAndOff ::testing::Values(true, false), VectorLoopsFixture::Name
+#define EveryCpuTier                                                                                        \
+  ::testing::Values(CpuTier::Plain, CpuTier::Sse2, CpuTier::Ssse3, CpuTier::Avx2, CpuTier::Avx512), \
+      VectorLoopsFixture::Name
 
 // Fills the tracked-block table to `free` entries short of full, for the
 // calls that must fail cleanly when it is full; the blocks go with it.

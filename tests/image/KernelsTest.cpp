@@ -1,59 +1,56 @@
-// The loop tables: the tests' switch really gives the plain loops, and back
-// the vector loops of every set the processor has. Without it the tests that
-// compare vector and plain runs would compare a loop with itself.
+// The tiers of loops: the developer's cap names a tier and never raises it,
+// a tier allows no set above it, and each tier that the processor has fills
+// tables of its own, so that the suites that run every tier against the
+// plain loops (EveryCpuTier) test each tier's loops, not a lower tier's again.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <cstring>
 
 #include "image/Cpu.h"
 #include "image/Kernels.h"
 
-namespace {
-
-// Each entry of the tables with its plain loop, and whether the processor
-// has a vector loop for it.
-struct Entry {
-  const char* Name;
-  const void* (*Current)();
-  const void* Plain;
-  bool Vector;
-};
-
-template <class F>
-const void* Address(F f) {
-  return reinterpret_cast<const void*>(f);
+TEST(Cpu, ACapNamesATierAndNeverRaisesIt) {
+  struct Case {
+    const char* Name;
+    CpuTier Has, Want;
+  } cases[] = {{nullptr, CpuTier::Avx512, CpuTier::Avx512}, {"plain", CpuTier::Avx512, CpuTier::Plain},
+               {"sse2", CpuTier::Avx2, CpuTier::Sse2},       {"ssse3", CpuTier::Avx2, CpuTier::Ssse3},
+               {"avx2", CpuTier::Avx512, CpuTier::Avx2},     {"avx512", CpuTier::Avx512, CpuTier::Avx512},
+               {"avx512", CpuTier::Avx2, CpuTier::Avx2},     {"avx2", CpuTier::Sse2, CpuTier::Sse2},
+               {"AVX2", CpuTier::Avx512, CpuTier::Avx512},   {"", CpuTier::Ssse3, CpuTier::Ssse3}};
+  for (const Case& c : cases)
+    EXPECT_EQ(CpuCap(c.Name, c.Has), c.Want) << (c.Name ? c.Name : "no cap") << " on " << CpuTierName(c.Has);
 }
 
-std::vector<Entry> Entries() {
-  const CpuFeatures& has = CpuHas();
-  const bool converters = has.Avx512Vbmi || has.Ssse3;
-  return {
-      {"Widen555To24", [] { return Address(Kernels.Pixels.Widen555To24); }, Address(Widen555To24Plain), converters},
-      {"Widen565To24", [] { return Address(Kernels.Pixels.Widen565To24); }, Address(Widen565To24Plain), converters},
-      {"Narrow24To555", [] { return Address(Kernels.Pixels.Narrow24To555); }, Address(Narrow24To555Plain), converters},
-      {"Narrow24To565", [] { return Address(Kernels.Pixels.Narrow24To565); }, Address(Narrow24To565Plain), converters},
-      {"Spread24To32", [] { return Address(Kernels.Pixels.Spread24To32); }, Address(Spread24To32Plain), converters},
-      {"Grey24", [] { return Address(Kernels.Pixels.Grey24); }, Address(Grey24Plain), converters},
-      {"PaletteTo24", [] { return Address(Kernels.Pixels.PaletteTo24); }, Address(PaletteTo24Plain), has.Avx512Vbmi},
-      {"PaletteTo32", [] { return Address(Kernels.Pixels.PaletteTo32); }, Address(PaletteTo32Plain), has.Avx512Vbmi},
-      {"MapNearest", [] { return Address(Kernels.Maps.Nearest); }, Address(MapNearestPlain), has.Avx512Vbmi},
-      {"OrderedRow", [] { return Address(Kernels.Maps.OrderedRow); }, Address(OrderedRowPlain), has.Avx512Vbmi},
-      {"Diffuse", [] { return Address(Kernels.Maps.Diffuse); }, Address(DiffusePlain), has.Sse2},
-      {"AverageBytes", [] { return Address(Kernels.Scale.AverageBytes); }, Address(AverageBytesPlain), has.Sse2},
-      {"AddBytes", [] { return Address(Kernels.Scale.AddBytes); }, Address(AddBytesPlain), has.Sse2},
-      {"DivideWords", [] { return Address(Kernels.Scale.DivideWords); }, Address(DivideWordsPlain), has.Sse2},
-      {"QuantNearest", [] { return Address(Kernels.Quant.Nearest); }, Address(QuantNearestPlain), has.Avx512},
-  };
+TEST(Cpu, ATierAllowsOnlyTheSetsAtOrBelowIt) {
+  const CpuFeatures all = {true, true, true, true, true};
+  struct Case {
+    CpuTier Tier;
+    CpuFeatures Want;
+  } cases[] = {{CpuTier::Plain, {false, false, false, false, false}},
+               {CpuTier::Sse2, {true, false, false, false, false}},
+               {CpuTier::Ssse3, {true, true, false, false, false}},
+               {CpuTier::Avx2, {true, true, true, false, false}},
+               {CpuTier::Avx512, {true, true, true, true, true}}};
+  for (const Case& c : cases) {
+    const CpuFeatures f = CpuCapped(all, c.Tier);
+    EXPECT_EQ(CpuTierOf(f), c.Tier);
+    EXPECT_EQ(std::memcmp(&f, &c.Want, sizeof f), 0) << CpuTierName(c.Tier);
+  }
+  // Never a set that the processor lacks: AVX-512 without its byte permutes.
+  const CpuFeatures noVbmi = CpuCapped({true, true, true, true, false}, CpuTier::Avx512);
+  EXPECT_FALSE(noVbmi.Avx512Vbmi);
+  EXPECT_FALSE(CpuCapped({true, false, false, false, false}, CpuTier::Avx512).Ssse3);
 }
 
-}  // namespace
-
-TEST(Kernels, TheTestsSwitchGivesThePlainLoopsAndBackTheVectorOnes) {
-  const std::vector<Entry> entries = Entries();
-  for (bool vector : {false, true, false, true}) {
-    KernelsForTests(vector);
-    for (const Entry& e : entries)
-      EXPECT_EQ(e.Current() != e.Plain, vector && e.Vector) << e.Name << (vector ? " with" : " without")
-                                                            << " the vector loops";
+TEST(Kernels, EachTierOfTheProcessorHasLoopsOfItsOwn) {
+  const ImageKernels plain = KernelsOf(CpuTier::Plain);
+  EXPECT_EQ(plain.Maps.Nearest, MapNearestPlain);
+  EXPECT_EQ(plain.Maps.Diffuse, DiffusePlain);
+  EXPECT_EQ(plain.Pixels.Grey24, Grey24Plain);
+  EXPECT_EQ(plain.Quant.Nearest, QuantNearestPlain);
+  for (int32_t t = 1; t <= int32_t(CpuTierOf(CpuHas())); ++t) {
+    const ImageKernels below = KernelsOf(CpuTier(t - 1)), tier = KernelsOf(CpuTier(t));
+    EXPECT_NE(std::memcmp(&below, &tier, sizeof tier), 0) << CpuTierName(CpuTier(t));
   }
 }

@@ -198,7 +198,7 @@ TEST_F(Mapping, BadArgumentsAreReported) {
 }
 
 using NearestLoops = VectorLoopsFixture;
-INSTANTIATE_TEST_SUITE_P(Vector, NearestLoops, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, NearestLoops, EveryCpuTier);
 
 TEST_P(NearestLoops, MapEveryPixelToItsCell) {
   // More pixels than cells: the mapping reads a byte copy of the cells;
@@ -238,10 +238,9 @@ void BuildPalette(const ImageBuffer& source) {
 
 }  // namespace
 
-// Each case runs through the vector loop and, with the vector loops turned
-// off, through the loop for processors without them.
+// Each case runs through each tier's loop, the plain one among them.
 using DiffusionLoops = VectorLoopsFixture;
-INSTANTIATE_TEST_SUITE_P(Vector, DiffusionLoops, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, DiffusionLoops, EveryCpuTier);
 
 TEST_P(DiffusionLoops, MatchThePlainLoop) {
   std::mt19937 rng(12);
@@ -278,7 +277,7 @@ TEST_P(DiffusionLoops, MatchThePlainLoop) {
 }
 
 using OrderedLoops = VectorLoopsFixture;
-INSTANTIATE_TEST_SUITE_P(Vector, OrderedLoops, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, OrderedLoops, EveryCpuTier);
 
 TEST_P(OrderedLoops, MatchThePlainLoop) {
   std::mt19937 rng(13);

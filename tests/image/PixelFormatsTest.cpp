@@ -27,9 +27,9 @@ std::vector<uint8_t> ConvertOne(int32_t from, int32_t to, std::vector<uint8_t> p
 
 using Converters = ImageFixture;
 
-// Run with the vector loops allowed, and with them turned off.
+// Run with each tier's loops.
 using ConverterLoops = VectorLoopsFixture;
-INSTANTIATE_TEST_SUITE_P(Vector, ConverterLoops, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, ConverterLoops, EveryCpuTier);
 
 TEST_P(ConverterLoops, MatchThePlainRulesOnRandomPixels) {
   std::mt19937 rng(7);

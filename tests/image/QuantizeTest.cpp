@@ -3,6 +3,7 @@
 // scan of the cube.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -309,14 +310,15 @@ TEST_F(Quant, OrderedAndVectorSearchesFindWhatThePlainSearchFinds) {
       e = {uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step), uint8_t(rng() % 256 / step * step)};
     int32_t count = int32_t(rng() % 256 + 1);
     a.TargetColours = count;
-    QuantSortPalette(pal, count, a.ByGreen);
-    QuantPlanesOf(pal, count, a.Planes);
-    for (int q = 0; q < 200; ++q) {
-      int32_t r = int32_t(rng() % 256), g = int32_t(rng() % 256), b = int32_t(rng() % 256);
-      const int32_t nearest = QuantNearest(r, g, b, count, pal);
-      ASSERT_EQ(QuantNearestPlain(r, g, b, a), nearest) << r << " " << g << " " << b << " of " << count;
-      if (CpuHas().Avx512) {
-        ASSERT_EQ(QuantNearestAvx512(r, g, b, a), nearest) << r << " " << g << " " << b << " of " << count;
+    std::copy(pal, pal + 256, a.QuantPalette);
+    // Every tier's search that the processor has, the plain one first.
+    for (int32_t t = 0; t <= int32_t(CpuTierOf(CpuHas())); ++t) {
+      const QuantKernels search = KernelsOf(CpuTier(t)).Quant;
+      search.Prepare(a);
+      for (int q = 0; q < 200; ++q) {
+        int32_t r = int32_t(rng() % 256), g = int32_t(rng() % 256), b = int32_t(rng() % 256);
+        ASSERT_EQ(search.Nearest(r, g, b, a), QuantNearest(r, g, b, count, pal))
+            << r << " " << g << " " << b << " of " << count << ", " << CpuTierName(CpuTier(t));
       }
     }
   }

@@ -180,7 +180,7 @@ TEST_P(ScaleLoops, LineRoutinesMatchThePlainLoops) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Vector, ScaleLoops, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, ScaleLoops, EveryCpuTier);
 
 TEST(ScaleReference, LongDoubledLinesKeepTheirRatio) {
   // 15000 -> 30000 doubles to a line of 90000 bytes: 70000 x 90000 does
