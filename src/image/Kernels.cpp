@@ -33,7 +33,7 @@ ImageKernels Chosen(const CpuFeatures& has) {
   if (has.Avx512)
     k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
   else if (has.Avx2)
-    k.Quant = {QuantSearchPlanes, QuantNearestAvx2};
+    k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2};
   return k;
 }
 

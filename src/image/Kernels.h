@@ -42,8 +42,9 @@ struct MapKernels {
 
 // The palette optimiser's nearest-entry search over the work area's first
 // TargetColours palette entries (QuantizeInternal.h: QuantNearest, ties
-// included): Prepare makes what the search reads, the ordered copy (ByGreen)
-// or the planes (Planes), once the palette is built; Nearest searches.
+// included): Prepare makes what the search reads, the ordered copy (ByGreen),
+// the planes (Planes) or the ordered planes (GreenPlanes), once the palette
+// is built; Nearest searches.
 struct QuantKernels {
   void (*Prepare)(QuantArea& a);
   int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
@@ -106,6 +107,7 @@ void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, Diffu
 void QuantSearchPlain(QuantArea& a);
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 void QuantSearchPlanes(QuantArea& a);
+void QuantSearchGreenPlanes(QuantArea& a);
 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 

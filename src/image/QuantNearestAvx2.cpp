@@ -1,6 +1,6 @@
 // The AVX2 loop of the palette optimiser's nearest-entry search
-// (Kernels.h): a scan of every entry's planes (QuantizeInternal.h:
-// QuantPlanesOf).
+// (Kernels.h): outward from the query's green through the entries ordered
+// by green (QuantizeInternal.h: QuantGreenPlanes), eight at a time.
 #include <cstdint>
 #include <immintrin.h>
 
@@ -21,28 +21,56 @@ CPU_AVX2_INLINE __m256i LeastOfLanes(__m256i v) {
 
 CPU_AVX2_INLINE __m256i Load(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
+// Each lane keeps the least distance it has seen (best) and the entry that
+// gave it (found); a later entry replaces it when nearer, or as near with a
+// lower index. The distances less the query's term lie within -2^30..2^30.
+CPU_AVX2_INLINE void NearestOfBlock(const QuantGreenPlanes& planes, int32_t place, __m256i r, __m256i g, __m256i b,
+                                    __m256i& best, __m256i& found) {
+  const __m256i d = _mm256_sub_epi32(
+      _mm256_sub_epi32(Load(planes.Square + place), _mm256_mullo_epi32(Load(planes.Red + place), r)),
+      _mm256_add_epi32(_mm256_mullo_epi32(Load(planes.Green + place), g), _mm256_mullo_epi32(Load(planes.Blue + place), b)));
+  const __m256i index = Load(planes.Index + place);
+  const __m256i nearer = _mm256_or_si256(
+      _mm256_cmpgt_epi32(best, d), _mm256_and_si256(_mm256_cmpeq_epi32(best, d), _mm256_cmpgt_epi32(found, index)));
+  best = _mm256_blendv_epi8(best, d, nearer);
+  found = _mm256_blendv_epi8(found, index, nearer);
+}
+
 }  // namespace
 
-// Eight entries at a time: each lane keeps the least distance it has seen
-// and the entry that gave it (a later entry replaces it only when nearer, so
-// ties keep the lower index); then the least of the lanes, and among the
-// lanes that hold it the lowest entry. The lanes past the entries read
-// places of the planes that are not compared. The distances less the
-// query's term lie within -2^30..2^29, so nothing overflows.
+// Blocks of eight places upward from the first entry of the query's green
+// or above, and downward from the one before, alternately; a direction stops
+// at a block whose nearest green already costs more than the best distance,
+// since every entry after it costs more still. The entries that can tie are
+// all seen, and the least index among the nearest wins.
 CPU_AVX2 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a) {
-  const QuantPlanes& planes = a.Planes;
+  const QuantGreenPlanes& planes = a.GreenPlanes;
   const int32_t count = a.TargetColours;
+  const int32_t own = 900 * red * red + 3481 * green * green + 121 * blue * blue;
   const __m256i r = _mm256_set1_epi32(red), g = _mm256_set1_epi32(green), b = _mm256_set1_epi32(blue);
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i best = _mm256_set1_epi32(INT32_MAX), found = _mm256_setzero_si256();
-  for (int32_t i = 0; i < count; i += 8) {
-    const __m256i d = _mm256_sub_epi32(
-        _mm256_sub_epi32(Load(planes.Square + i), _mm256_mullo_epi32(Load(planes.Red + i), r)),
-        _mm256_add_epi32(_mm256_mullo_epi32(Load(planes.Green + i), g), _mm256_mullo_epi32(Load(planes.Blue + i), b)));
-    const __m256i place = _mm256_add_epi32(lanes, _mm256_set1_epi32(i));
-    const __m256i nearer = _mm256_and_si256(_mm256_cmpgt_epi32(best, d), _mm256_cmpgt_epi32(_mm256_set1_epi32(count), place));
-    best = _mm256_blendv_epi8(best, d, nearer);
-    found = _mm256_blendv_epi8(found, place, nearer);
+  __m256i best = _mm256_set1_epi32(1 << 30), found = _mm256_set1_epi32(INT32_MAX);
+  int32_t up = QuantPad + planes.Start[green >> 2], down = up;
+  bool upward = up < QuantPad + count, downward = down > QuantPad;
+  while (upward || downward) {
+    const int32_t bound = _mm256_cvtsi256_si32(LeastOfLanes(best)) + own;
+    if (upward) {
+      const int32_t dg = planes.Level[up] - green;
+      upward = 3481 * dg * dg <= bound;
+      if (upward) {
+        NearestOfBlock(planes, up, r, g, b, best, found);
+        up += 8;
+        upward = up < QuantPad + count;
+      }
+    }
+    if (downward) {
+      const int32_t dg = planes.Level[down - 1] - green;
+      downward = 3481 * dg * dg <= bound;
+      if (downward) {
+        down -= 8;
+        NearestOfBlock(planes, down, r, g, b, best, found);
+        downward = down > QuantPad;
+      }
+    }
   }
   const __m256i holders = _mm256_cmpeq_epi32(best, LeastOfLanes(best));
   return _mm256_cvtsi256_si32(LeastOfLanes(_mm256_blendv_epi8(_mm256_set1_epi32(INT32_MAX), found, holders)));

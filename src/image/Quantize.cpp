@@ -617,9 +617,30 @@ void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& plan
   }
 }
 
+void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, QuantGreenPlanes& planes) {
+  for (int32_t p = 0; p < 256 + 2 * QuantPad; ++p) {
+    const int32_t i = p - QuantPad;
+    const bool entry = i >= 0 && i < count;
+    const QuantArea::SortedEntry e = entry ? sorted[i] : QuantArea::SortedEntry{0, 0, 0, INT32_MAX};
+    planes.Square[p] = entry ? 900 * e.Red * e.Red + 3481 * e.Green * e.Green + 121 * e.Blue * e.Blue : 1 << 30;
+    planes.Red[p] = 1800 * e.Red, planes.Green[p] = 6962 * e.Green, planes.Blue[p] = 242 * e.Blue;
+    planes.Index[p] = e.Index, planes.Level[p] = e.Green;
+  }
+  int32_t p = 0;
+  for (int32_t l = 0; l < 64; ++l) {
+    while (p < count && sorted[p].Green < 4 * l) ++p;
+    planes.Start[l] = p;
+  }
+}
+
 void QuantSearchPlain(QuantArea& a) { QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen); }
 
 void QuantSearchPlanes(QuantArea& a) { QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes); }
+
+void QuantSearchGreenPlanes(QuantArea& a) {
+  QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);
+  QuantGreenPlanesOf(a.ByGreen, a.TargetColours, a.GreenPlanes);
+}
 
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a) {
   return QuantNearestSorted(red, green, blue, a.TargetColours, a.ByGreen);

@@ -52,6 +52,19 @@ struct QuantPlanes {
   int32_t Square[256], Red[256], Green[256], Blue[256];
 };
 
+// The same distances, the entries ordered by green (ties by index), for a
+// vector search outward from the query's green that stops where the green
+// term alone exceeds the best distance: place QuantPad + p holds the p-th
+// entry in that order with its index, and the places past the entries on
+// either side hold entries that never win (Square 2^30, index INT32_MAX).
+// Start[l] is the first place whose green is at least 4 l.
+constexpr int32_t QuantPad = 8;
+struct QuantGreenPlanes {
+  int32_t Square[256 + 2 * QuantPad], Red[256 + 2 * QuantPad], Green[256 + 2 * QuantPad], Blue[256 + 2 * QuantPad];
+  int32_t Index[256 + 2 * QuantPad], Level[256 + 2 * QuantPad];  // Level: the entry's green
+  int32_t Start[64];
+};
+
 // The work area: a tracked record for each quantisation, whose large arrays
 // (the cube, the lists, the sums) lie in one block that the optimiser keeps
 // from one call to the next (QuantPrepare): allocating megabytes per call,
@@ -109,8 +122,10 @@ struct QuantArea {
     int32_t Green, Red, Blue, Index;
   };
   SortedEntry ByGreen[256];
-  // The same entries as three planes of components, for a vector scan.
+  // The same entries as planes, for a vector scan of them all, and ordered
+  // by green, for a vector search outward.
   QuantPlanes Planes;
+  QuantGreenPlanes GreenPlanes;
   int32_t (*Searcher)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
   // The palette index of each box (its own number until QuantBlackFirst
   // exchanges two), and whether every cell inside the boxes holds it yet.
@@ -188,6 +203,9 @@ int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t cou
 // them all (Kernels.h: QuantKernels), which gives QuantNearest's result,
 // ties included.
 void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes);
+// The ordered planes of the first count entries, from their ordered copy
+// (QuantSortPalette).
+void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, QuantGreenPlanes& planes);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
 // still -1 inside a box gets the box's index; any other gets the QuantNearest
