@@ -26,10 +26,8 @@ ImageKernels Chosen(const CpuFeatures& has) {
   } else if (has.Ssse3) {
     k.Pixels = PixelsSsse3;
   }
-  if (has.Sse2) {
-    k.Maps.Diffuse = DiffuseSse2;
-    k.Scale = has.Avx2 ? ScaleAvx2 : ScaleSse2;
-  }
+  if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
+  if (has.Avx2) k.Scale = ScaleAvx2;
   if (has.Avx512)
     k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
   else if (has.Avx2)

@@ -85,11 +85,11 @@ void PaletteTo24Plain(const uint8_t* src, uint8_t* dst, int32_t count, const Pal
 void PaletteTo32Plain(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette);
 extern const PixelKernels PixelsSsse3, PixelsAvx2, PixelsAvx512;
 
-// The scaler's loops (Scale.cpp, ScaleSse2.cpp, ScaleAvx2.cpp).
+// The scaler's loops (Scale.cpp, ScaleAvx2.cpp).
 void AverageBytesPlain(const uint8_t* a, const uint8_t* b, uint8_t* out, int32_t count);
 void AddBytesPlain(const uint8_t* bytes, uint8_t* words, int32_t count);
 void DivideWordsPlain(const uint8_t* words, uint8_t* bytes, int32_t count, uint32_t d);
-extern const ScaleKernels ScaleSse2, ScaleAvx2;
+extern const ScaleKernels ScaleAvx2;
 
 // The mappings' and the search's loops.
 void MapNearestPlain(const uint8_t* src, int32_t count, int32_t step, uint8_t* out, const uint8_t* bytes,

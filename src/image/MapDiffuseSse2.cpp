@@ -7,11 +7,6 @@
 #include "image/Mapping.h"
 #include "image/MappingInternal.h"
 
-// The vector helpers are inlined into the SSE2 loop; the 32-bit build's note
-// that an SSE value passed without SSE enabled would change the ABI does not
-// apply to them.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 namespace {
 
 // The tables of the vector loop. Below: the shares that a pixel's errors

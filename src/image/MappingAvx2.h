@@ -12,9 +12,9 @@
 
 #include "image/Cpu.h"
 
-// The vector helpers are inlined into the AVX2 loops; the 32-bit build's
-// note that an AVX value passed without AVX enabled would change the ABI
-// does not apply to them.
+// The vector helpers are inlined into the AVX2 loops; the compiler's note that
+// an AVX value passed without AVX enabled would change the ABI does not
+// apply to them.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 // Eight pixels of Step bytes from the 32 bytes at p, each as a word whose

@@ -14,9 +14,9 @@
 
 namespace {
 
-// The vector helpers are inlined into the block loops; the 32-bit build's
-// note that an AVX value passed without AVX enabled would change the ABI
-// does not apply to them.
+// The vector helpers are inlined into the block loops; the compiler's note that
+// an AVX value passed without AVX enabled would change the ABI does not
+// apply to them.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 CPU_AVX2_INLINE __m128i Load128(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }

@@ -12,11 +12,6 @@
 
 namespace {
 
-// The vector helpers are inlined into the block loops; the 32-bit build's
-// note that an SSE value passed without SSE enabled would change the ABI does
-// not apply to them.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 // Four 24-bit pixels at p as four 0x00RRGGBB lanes.
 CPU_SSSE3_INLINE __m128i Load4x24(const uint8_t* p) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);

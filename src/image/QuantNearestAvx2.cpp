@@ -8,6 +8,8 @@
 #include "image/Kernels.h"
 #include "image/QuantizeInternal.h"
 
+// The helpers are inlined into the search: the compiler's note that an AVX
+// value passed without AVX enabled would change the ABI does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace {

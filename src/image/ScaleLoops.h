@@ -1,7 +1,7 @@
 // ScaleLoops: the byte loops of the scaler's lines, written once and compiled
-// as the plain loops (Scale.cpp) and for SSE2 (ScaleSse2.cpp) and AVX2
-// (ScaleAvx2.cpp), where the compiler turns them into vector loops. The x86-64 build has SSE2 in
-// every function; the i686 build has it only where a function asks for it.
+// as the plain loops (Scale.cpp), where the compiler turns them into SSE2
+// vector loops (both builds have SSE2 in every function), and for AVX2
+// (ScaleAvx2.cpp).
 #pragma once
 
 #include <cstdint>

@@ -28,6 +28,9 @@ class ImageFixture : public ::testing::Test {
   int32_t base = 0;
 };
 
+// A tier by its name in the suites' reports.
+inline void PrintTo(CpuTier tier, std::ostream* os) { *os << CpuTierName(tier); }
+
 // ImageFixture for a test that runs once with each tier's loops in the
 // tables (the plain loops among them), skipped for a tier whose sets the
 // processor lacks: instantiate it with EveryCpuTier.
