@@ -2,12 +2,13 @@
 """The benchmarks of bench/ in the native build and in the program users run,
 side by side.
 
-Usage: side_by_side.py [--label TEXT] [--wine COMMAND] NATIVE_DIR SHIPPED_DIR
-                       RESULTS_JSON [benchmark flags]
+Usage: side_by_side.py [--label TEXT] [--wine COMMAND] [--programs NAME,...]
+                       NATIVE_DIR SHIPPED_DIR RESULTS_JSON [benchmark flags]
   (scripts/bench passes build/bench, build/bench-win32 and
   build/bench/results.json; flags such as --benchmark_filter=Scale go to
   both builds' programs; the label, "i686 under Wine" unless given, names the
-  Windows build in the output, and COMMAND, "wine" unless given, runs it)
+  Windows build in the output, and COMMAND, "wine" unless given, runs it;
+  --programs runs only the programs named, every one unless given)
 
 Every benchmark program of NATIVE_DIR/bench runs natively (Google Benchmark)
 and, as SHIPPED_DIR/bench/NAME.exe, under Wine (the Windows build with the
@@ -61,14 +62,15 @@ def wine_problem(wine, program):
     return "wine exited with %d: %s" % (p.returncode, lines[-1] if lines else "no message")
 
 
-def measure(native_dir, shipped_dir, wine, flags, rounds):
+def measure(native_dir, shipped_dir, wine, flags, rounds, only=None):
     """Runs every program natively and, when shipped_dir is given, under
     Wine, in turns; returns {"native": {case: figure}, "shipped": {...},
     "order": [case, ...], "shipped_problem": text or None}, each figure a
     dict of seconds (median), noise and counters."""
     bench = os.path.join(native_dir, "bench")
     programs = sorted(p for p in os.listdir(bench)
-                      if p.endswith("Bench") and os.access(os.path.join(bench, p), os.X_OK))
+                      if p.endswith("Bench") and os.access(os.path.join(bench, p), os.X_OK)
+                      and (only is None or p in only))
     problem = None
     if shipped_dir:
         missing = [p for p in programs if not os.path.exists(os.path.join(shipped_dir, "bench", p + ".exe"))]
@@ -134,9 +136,11 @@ def main():
     parser.add_argument("results")
     parser.add_argument("--label", default="i686 under Wine")
     parser.add_argument("--wine", default="wine")
+    parser.add_argument("--programs")
     args, flags = parser.parse_known_args()
     rounds = int(os.environ.get("SPIRALUX_BENCH_ROUNDS", "5"))
-    results = measure(args.native_dir, args.shipped_dir, args.wine, flags, rounds)
+    only = set(args.programs.split(",")) if args.programs else None
+    results = measure(args.native_dir, args.shipped_dir, args.wine, flags, rounds, only)
     results["shipped_label"] = args.label
     with open(args.results, "w") as f:
         json.dump(results, f, indent=1)
