@@ -2,8 +2,8 @@
 //
 // The SSSE3 loops' byte shuffles on both halves of a 256-bit register, so
 // twice the pixels a step: a half holds the pixels that one SSSE3 step
-// takes. The palette loops look up eight entries at a time with a gather
-// from the palette as words. Each block loop converts a prefix of the pixels
+// takes. The palette converters keep their plain loops: a gather of eight
+// entries from the palette as words took twice their time. Each block loop converts a prefix of the pixels
 // and returns its length; the plain loop does the rest. No load or store
 // passes the end of either block: a loop stops while its last access still
 // lies inside.
@@ -31,14 +31,6 @@ CPU_AVX2_INLINE __m256i Load8x24(const uint8_t* p) {
                                                      _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5));
   return _mm256_shuffle_epi8(halves, Both(_mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)));
 }
-// Eight 0x00RRGGBB lanes as 24 bytes at p (32 bytes written, the last eight
-// of no meaning).
-CPU_AVX2_INLINE void Store8x24(uint8_t* p, __m256i v) {
-  const __m256i packed =
-      _mm256_shuffle_epi8(v, Both(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)));
-  Store256(p, _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7)));
-}
-
 CPU_AVX2 int32_t Avx2_24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
   int32_t i = 0;
   for (; i + 11 <= count; i += 8) Store256(dst + 4 * size_t(i), Load8x24(src + 3 * size_t(i)));
@@ -119,32 +111,6 @@ CPU_AVX2 int32_t Avx2Grey24(const uint8_t* src, uint8_t* dst, int32_t count) {
   return i;
 }
 
-// 8 to 24 or 32 bits, eight pixels a step: the entries gathered from the
-// palette as words blue | green << 8 | red << 16.
-template <int Step>
-CPU_AVX2 int32_t Avx2PaletteToWide(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette) {
-  alignas(32) int32_t table[256];
-  for (int32_t k = 0; k < 256; ++k)
-    table[k] = int32_t(palette[k].Blue | uint32_t(palette[k].Green) << 8 | uint32_t(palette[k].Red) << 16);
-  int32_t i = 0;
-  for (; i + (Step == 3 ? 11 : 8) <= count; i += 8) {
-    const __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i)));
-    const __m256i colour = _mm256_i32gather_epi32(table, index, 4);
-    if (Step == 4)
-      Store256(dst + 4 * size_t(i), colour);
-    else
-      Store8x24(dst + 3 * size_t(i), colour);
-  }
-  return i;
-}
-
-// The palette loop where it pays for its table, then the plain loop.
-template <int Step, PaletteLoop Plain>
-void PaletteToWideBlocked(const uint8_t* src, uint8_t* dst, int32_t count, const PaletteEntry* palette) {
-  const int32_t done = count >= 256 ? Avx2PaletteToWide<Step>(src, dst, count, palette) : 0;
-  Plain(src + done, dst + size_t(done) * Step, count - done, palette);
-}
-
 }  // namespace
 
 const PixelKernels PixelsAvx2 = {KernelsBlocked<Avx2Widen24<false>, Widen555To24Plain, 2, 3>,
@@ -153,5 +119,5 @@ const PixelKernels PixelsAvx2 = {KernelsBlocked<Avx2Widen24<false>, Widen555To24
                                  KernelsBlocked<Avx2Narrow24<true>, Narrow24To565Plain, 3, 2>,
                                  KernelsBlocked<Avx2_24To32, Spread24To32Plain, 3, 4>,
                                  KernelsBlocked<Avx2Grey24, Grey24Plain, 3, 1>,
-                                 PaletteToWideBlocked<3, PaletteTo24Plain>,
-                                 PaletteToWideBlocked<4, PaletteTo32Plain>};
+                                 PaletteTo24Plain,
+                                 PaletteTo32Plain};
