@@ -109,12 +109,7 @@ press_in() {  # window key...
   for _ in 1 2 3; do timeout 10 xdotool windowfocus --sync "$w" 2>/dev/null && break; sleep 1; done
   xdotool key --window "$w" "$@"
 }
-# The Unix path of a folder on drive C:.
-unix_path() {  # 'C:\folder'
-  local p=${1#C:\\}
-  echo "$drive/${p//\\//}"
-}
-# The names in FOLDER, one per line.
+# FOLDER holds exactly NAMES.
 holds() {  # folder names...
   local folder=$1
   shift
@@ -396,15 +391,14 @@ rm -rf "$drive/Apps"
 # the saver starts the player from there, the uninstall removes it.
 for row in 'Greek|C:\Σπιράλ Λούξ' 'Japanese|C:\スパイラルックス'; do
   IFS='|' read -r name folder <<<"$row"
-  setup_silently "$folder"
-  check "InstallsInto${name}Folder" equals "$?" 0
+  check "InstallsInto${name}Folder" setup_silently "$folder"
   check "Records${name}Folder" equals "$(reg_value $view "$settings" InstFolder)" "$folder"
   start_saver
   check "SaverModeStartsThePlayerIn${name}Folder" installed_player_runs "$folder"
   [ -n "$player_window" ] && press_in "$player_window" space
   ends_within "$scr" 30 || kill "$scr" 2>/dev/null
   run_to_the_end "$folder\\Uninstall.exe" /S
-  check "UninstallRemoves${name}Folder" no_file "$(unix_path "$folder")"
+  check "UninstallRemoves${name}Folder" no_file "$drive/${folder#C:\\}"
 done
 
 # 7. An install outside Program Files, which gets the same DACL. Then a
