@@ -109,6 +109,16 @@ press_in() {  # window key...
   for _ in 1 2 3; do timeout 10 xdotool windowfocus --sync "$w" 2>/dev/null && break; sleep 1; done
   xdotool key --window "$w" "$@"
 }
+# Starts a Windows program in the background ($started) and waits up to a
+# minute for its visible window named TITLE ($shown; empty when none came).
+start_showing() {  # title command...
+  local title=$1
+  shift
+  "$wine" "$@" >/dev/null 2>&1 &
+  started=$!
+  shown=""
+  lib_wait 60 eval 'shown=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1); [ -n "$shown" ]'
+}
 # FOLDER holds exactly NAMES.
 holds() {  # folder names...
   local folder=$1
@@ -181,12 +191,10 @@ done
 # brings a message, and the page stays; cancelling installs nothing.
 mkdir -p "$drive/OtherApp"
 echo "another product" >"$drive/OtherApp/Uninstall.exe"
-"$wine" "Z:$setup_exe" >/dev/null 2>&1 &
-setup_pid=$!
 # The page's caption ends in a blank, a message box's does not.
+start_showing '^Spiralux 1\.0 Setup $' "Z:$setup_exe"
+setup_pid=$started page=$shown
 setup_window() { xdotool search --onlyvisible --name "^Spiralux 1\.0 Setup$1\$" 2>/dev/null | head -1; }
-lib_wait 60 eval '[ -n "$(setup_window " ")" ]'
-page=$(setup_window " ")
 # The folder field has the focus: its text is replaced, then Install.
 if [ -n "$page" ]; then
   press_in "$page" End shift+Home
@@ -261,13 +269,8 @@ check StandInListsSpiraluxByItsDescription grep -qx 'Spiralux 1.0|Spiralux.scr' 
 # player's window appears, a key ends it, and Spiralux.scr, which waits for
 # the player, ends with it.
 start_saver() {
-  "$wine" "$sys_win\\Spiralux.scr" /s >/dev/null 2>&1 &
-  scr=$!
-  player_window=""
-  for _ in $(seq 120); do
-    player_window=$(xdotool search --name '^Spiralux$' 2>/dev/null | head -1) && [ -n "$player_window" ] && break
-    sleep 0.5
-  done
+  start_showing '^Spiralux$' "$sys_win\\Spiralux.scr" /s
+  scr=$started player_window=$shown
 }
 # Wine names a program's Unix process after its Windows path.
 installed_player_runs() {  # folder
@@ -300,13 +303,8 @@ wait_commands() {  # pattern
   done
 }
 start_stand_in() {  # arguments...
-  "$wine" "Z:$dispprops" "$@" >/dev/null 2>&1 &
-  stand_in=$!
-  window=""
-  for _ in $(seq 120); do
-    window=$(xdotool search --name '^Display Properties$' 2>/dev/null | head -1) && [ -n "$window" ] && break
-    sleep 0.5
-  done
+  start_showing '^Display Properties$' "Z:$dispprops" "$@"
+  stand_in=$started window=$shown
 }
 start_stand_in Recorder.scr
 press() { press_in "$window" "$1"; }
