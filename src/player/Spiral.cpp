@@ -1,11 +1,16 @@
 // Spiral: set-up, tables and the two renderers of the animation.
 #include "player/Spiral.h"
 
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "image/Quantize.h"
 #include "image/QuantizeInternal.h"
+#include "player/SpiralLoops.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -62,6 +67,173 @@ SpiralPlacement SpiralScreenPlacement(int32_t width, int32_t height) {
   return SpiralPlacement{width * 0.5, height * 0.5, height * 0.5};
 }
 
+namespace {
+
+// The widest tile; narrower where 64 rings are crossed sooner.
+constexpr int32_t MaxTileWidth = 128;
+constexpr int32_t DesignEntries = SpiralPhases / 2 + 1;
+
+// The first and last ring of the pixels x of rows y0..y1 - 1.
+void ColumnRings(const std::vector<uint32_t>& cells, int32_t width, int32_t x, int32_t y0, int32_t y1, int32_t& lo,
+                 int32_t& hi) {
+  lo = INT32_MAX;
+  hi = -1;
+  for (int32_t y = y0; y < y1; ++y) {
+    int32_t ring = int32_t(cells[size_t(y) * size_t(width) + size_t(x)] / SpiralPhases);
+    lo = ring < lo ? ring : lo;
+    hi = ring > hi ? ring : hi;
+  }
+}
+
+// The tiles: bands of the tallest height (16, 8, 4, 2 or 1 rows) at which
+// every column of a band lies within SpiralTileRings rings (a single pixel
+// always does), cut from left to right into tiles as wide as the rule and
+// MaxTileWidth allow; then the cells, tile by tile, from the tile's first
+// ring.
+void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
+  const int32_t w = scene.Width, h = scene.Height;
+  int32_t band = 16;
+  for (bool fits = false; !fits && band > 1;) {
+    fits = true;
+    for (int32_t y0 = 0; fits && y0 < h; y0 += band)
+      for (int32_t x = 0, lo, hi; fits && x < w; ++x) {
+        ColumnRings(cells, w, x, y0, y0 + band < h ? y0 + band : h, lo, hi);
+        fits = hi - lo < SpiralTileRings;
+      }
+    if (!fits) band /= 2;
+  }
+  scene.Tiles.clear();
+  scene.BandTiles.clear();
+  for (int32_t y0 = 0; y0 < h; y0 += band) {
+    const int32_t y1 = y0 + band < h ? y0 + band : h;
+    scene.BandTiles.push_back(int32_t(scene.Tiles.size()));
+    for (int32_t x0 = 0; x0 < w;) {
+      int32_t lo = INT32_MAX, hi = -1, x = x0;
+      for (; x < w && x - x0 < MaxTileWidth; ++x) {
+        int32_t clo, chi;
+        ColumnRings(cells, w, x, y0, y1, clo, chi);
+        clo = clo < lo ? clo : lo;
+        chi = chi > hi ? chi : hi;
+        if (chi - clo >= SpiralTileRings) break;
+        lo = clo;
+        hi = chi;
+      }
+      scene.Tiles.push_back(SpiralTile{x0, y0, x - x0, y1 - y0, lo, 0});
+      x0 = x;
+    }
+  }
+  scene.BandTiles.push_back(int32_t(scene.Tiles.size()));
+  scene.Cells.resize(cells.size());
+  uint32_t at = 0;
+  for (SpiralTile& tile : scene.Tiles) {
+    tile.FirstCell = at;
+    const uint32_t first = uint32_t(tile.FirstRing) * SpiralPhases;
+    for (int32_t y = tile.Y; y < tile.Y + tile.Height; ++y)
+      for (int32_t x = tile.X; x < tile.X + tile.Width; ++x)
+        scene.Cells[at++] = uint16_t(cells[size_t(y) * size_t(w) + size_t(x)] - first);
+  }
+}
+
+}  // namespace
+
+// The threads that share a frame's bands with the calling thread. Run hands
+// out the parts of one job in turn, each to the first thread that asks; a
+// part is taken by a compare-and-swap of a ticket that holds the job's
+// number, so that a thread that wakes late for a job that is over takes
+// nothing of the next one.
+class SpiralCrew {
+ public:
+  using Part = void (*)(void* context, int32_t part);
+
+  explicit SpiralCrew(int32_t workers) {
+    for (int32_t i = 0; i < workers; ++i) try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (...) {
+        break;  // a thread that cannot be started leaves its parts to the others
+      }
+  }
+  ~SpiralCrew() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    start_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  int32_t Workers() const { return int32_t(threads_.size()); }
+
+  // part(context, k) for every k in 0..parts - 1, on the workers and on the
+  // calling thread; returns when every part is done.
+  void Run(int32_t parts, Part part, void* context) {
+    uint32_t job;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job = ++job_;
+      part_ = part;
+      context_ = context;
+      parts_ = parts;
+      done_.store(0);
+      ticket_.store(uint64_t(job) << 32);
+    }
+    start_.notify_all();
+    Take(job, parts, part, context);
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [&] { return done_.load() == parts; });
+  }
+
+ private:
+  void Take(uint32_t job, int32_t parts, Part part, void* context) {
+    for (uint64_t t = ticket_.load();;) {
+      if (uint32_t(t >> 32) != job || int32_t(t & 0xFFFFFFFFu) >= parts) return;
+      if (!ticket_.compare_exchange_weak(t, t + 1)) continue;
+      part(context, int32_t(t & 0xFFFFFFFFu));
+      if (done_.fetch_add(1) + 1 == parts) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_.notify_all();
+      }
+      t = ticket_.load();
+    }
+  }
+  void Work() {
+    for (uint32_t seen = 0;;) {
+      uint32_t job;
+      int32_t parts;
+      Part part;
+      void* context;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        start_.wait(lock, [&] { return quit_ || job_ != seen; });
+        if (quit_) return;
+        seen = job = job_;
+        parts = parts_;
+        part = part_;
+        context = context_;
+      }
+      Take(job, parts, part, context);
+    }
+  }
+
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable start_, finished_;
+  bool quit_ = false;
+  uint32_t job_ = 0;
+  int32_t parts_ = 0;
+  Part part_ = nullptr;
+  void* context_ = nullptr;
+  std::atomic<uint64_t> ticket_{0};
+  std::atomic<int32_t> done_{0};
+};
+
+int32_t SpiralWorkers(const SpiralScene& scene) { return scene.Crew ? scene.Crew->Workers() : 0; }
+
+void SpiralSetWorkers(SpiralScene& scene, int32_t workers) {
+  scene.Crew.reset();
+  if (workers <= 0) return;
+  auto crew = std::make_shared<SpiralCrew>(workers);
+  if (crew->Workers() > 0) scene.Crew = std::move(crew);
+}
+
 void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place) {
   MonRun([&] {
     if (width < 1 || height < 1 || width > SpiralMaxSide || height > SpiralMaxSide || !(place.Half > 0))
@@ -71,13 +243,13 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     scene.Place = place;
     const int32_t fine = FineRings(place);
     const double scale = RingScale(place);
-    scene.Cells.assign(size_t(width) * size_t(height), 0);
+    std::vector<uint32_t> cells(size_t(width) * size_t(height));
     scene.Sparks.clear();
 
     // Every pixel's ring and arms' phase; the rings reach as far as the
     // farthest pixel.
     int32_t rings = 1;
-    uint32_t* cell = scene.Cells.data();
+    uint32_t* cell = cells.data();
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x, ++cell) {
         SpiralPoint p = SpiralPointAt(place, x, y);
@@ -88,24 +260,26 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
         if (ring >= rings) rings = ring + 1;
         double spark = SpiralSparkAt(x, y);
         if (spark != 0) {
-          int32_t pixel = int32_t(cell - scene.Cells.data());
+          int32_t pixel = int32_t(cell - cells.data());
           scene.Sparks.push_back(SpiralSpark{pixel, int32_t(*cell), int32_t(std::floor(spark * 256 + 0.5)),
                                              int32_t(uint32_t(pixel) * 2654435761u >> 22)});
         }
       }
+    MakeTiles(scene, cells);
 
-    // Each ring's entries: the design's weights at the ring's middle for
-    // every phase, as a fixed part and the weights of the two arm inks.
+    // Each ring's design row: the design's weights at the ring's middle for
+    // every phase of half a turn, as a fixed part and the weights of the two
+    // arm inks.
     scene.RingCount = rings;
     scene.RingRadius.resize(size_t(rings));
+    scene.RingLog.resize(size_t(rings));
     scene.RingReach.resize(size_t(rings));
     for (auto& core : scene.RingCore) core.resize(size_t(rings));
-    for (auto& plane : scene.Rest) plane.resize(size_t(rings) * SpiralPhases);
-    scene.Amber.resize(size_t(rings) * SpiralPhases);
-    scene.Gold.resize(size_t(rings) * SpiralPhases);
+    scene.Rows.assign(size_t(rings) * SpiralRowPlanes * SpiralRowEntries, 0);
     scene.RingInks.resize(size_t(rings) * 6);
     scene.Table8.resize(size_t(rings) * SpiralPhases);
     scene.Table.resize(size_t(rings) * SpiralPhases);
+    scene.Twinkles.resize(SpiralPhases);
     SpiralInks rest = SpiralDesignInks, amber{}, gold{};
     rest.Amber = rest.Gold = SpiralColour{0, 0, 0};
     amber.Amber = SpiralColour{1, 1, 1};
@@ -113,18 +287,15 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     for (int32_t ring = 0; ring < rings; ++ring) {
       SpiralPoint p = {RingMiddle(ring, fine) / scale, 0, 0};
       scene.RingRadius[size_t(ring)] = p.R;
-      const size_t row = size_t(ring) * SpiralPhases;
-      // The weights depend on the phase through its cosine only.
-      for (int32_t j = 0; j <= SpiralPhases / 2; ++j) {
+      scene.RingLog[size_t(ring)] = std::log(p.R);
+      uint16_t* row = &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
+      for (int32_t j = 0; j < DesignEntries; ++j) {
         SpiralMixes m = SpiralMixesAt(p, 2 * Pi * j / SpiralPhases, 0, 0, 0);
         SpiralColour c = SpiralCompose(m, rest);
-        const uint16_t e[5] = {Fixed(c.B, 255 * 256), Fixed(c.G, 255 * 256), Fixed(c.R, 255 * 256),
-                               Fixed(SpiralCompose(m, amber).R, 65535), Fixed(SpiralCompose(m, gold).R, 65535)};
-        for (size_t at : {row + size_t(j), row + size_t((SpiralPhases - j) & PhaseMask)}) {
-          for (int32_t ch = 0; ch < 3; ++ch) scene.Rest[ch][at] = e[ch];
-          scene.Amber[at] = e[3];
-          scene.Gold[at] = e[4];
-        }
+        const uint16_t e[SpiralRowPlanes] = {Fixed(c.B, 255 * 256), Fixed(c.G, 255 * 256), Fixed(c.R, 255 * 256),
+                                             Fixed(SpiralCompose(m, amber).R, 65535),
+                                             Fixed(SpiralCompose(m, gold).R, 65535)};
+        for (int32_t plane = 0; plane < SpiralRowPlanes; ++plane) row[plane * SpiralRowEntries + j] = e[plane];
         if (j == 0) {
           // At the crest the arms' weight is their reach; the core ink as
           // the rim's shading leaves it is what a spark turns to.
@@ -139,6 +310,8 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
       double arm = 0.5 + 0.5 * std::cos(2 * Pi * j / SpiralPhases);
       scene.ArmCube[j] = SpiralByte(arm * arm * arm);
     }
+    const int32_t cores = int32_t(std::thread::hardware_concurrency());
+    SpiralSetWorkers(scene, int64_t(width) * height < SpiralCrewPixels ? 0 : cores < 2 ? 0 : cores > 4 ? 3 : cores - 1);
   });
 }
 
@@ -153,7 +326,7 @@ void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, Spir
                     SpiralColour& gold) {
   // Waves of colour running out along the arms: one wave per WaveSeconds,
   // a wave's crest farther out the later, faded in from time 0.
-  double lr = std::log(scene.RingRadius[size_t(ring)]);
+  double lr = scene.RingLog[size_t(ring)];
   double wave = 0.5 + 0.5 * std::cos(2 * Pi * seconds / WaveSeconds - 2.5 * lr);
   double g = Smooth01(seconds / FadeInSeconds) * wave * wave;
   amber = Blend(SpiralDesignInks.Amber, Coral, 0.75 * g);
@@ -162,56 +335,92 @@ void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, Spir
 
 namespace {
 
-// Entries first .. first + count - 1 of the planes into out: the fixed part
-// and the two inks' parts (weight x ink x 256 / 65536, a multiply-high) add
-// up without overflow, and the rounding shift makes the byte.
-void FillRun(const SpiralScene& scene, size_t first, int32_t count, const uint8_t* inks, uint32_t* out) {
-  const uint16_t* __restrict b0 = &scene.Rest[0][first];
-  const uint16_t* __restrict g0 = &scene.Rest[1][first];
-  const uint16_t* __restrict r0 = &scene.Rest[2][first];
-  const uint16_t* __restrict wa = &scene.Amber[first];
-  const uint16_t* __restrict wg = &scene.Gold[first];
-  const uint32_t ab = uint32_t(inks[0]) << 8, ag = uint32_t(inks[1]) << 8, ar = uint32_t(inks[2]) << 8;
-  const uint32_t gb = uint32_t(inks[3]) << 8, gg = uint32_t(inks[4]) << 8, gr = uint32_t(inks[5]) << 8;
-  for (int32_t i = 0; i < count; ++i) {
-    uint32_t b = (b0[i] + (wa[i] * ab >> 16) + (wg[i] * gb >> 16) + 128) >> 8;
-    uint32_t g = (g0[i] + (wa[i] * ag >> 16) + (wg[i] * gg >> 16) + 128) >> 8;
-    uint32_t r = (r0[i] + (wa[i] * ar >> 16) + (wg[i] * gr >> 16) + 128) >> 8;
-    out[i] = r << 16 | g << 8 | b;
+const uint16_t* DesignRow(const SpiralScene& scene, int32_t ring) {
+  return &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
+}
+
+// The ring's inks at the moment into scene.RingInks, which it returns.
+const uint8_t* FrameInks(SpiralScene& scene, int32_t ring, double seconds) {
+  SpiralColour a, g;
+  SpiralRingInks(scene, ring, seconds, a, g);
+  uint8_t* inks = &scene.RingInks[size_t(ring) * 6];
+  const SpiralColour* both[2] = {&a, &g};
+  for (int32_t k = 0; k < 2; ++k) {
+    inks[3 * k] = SpiralByte(both[k]->B);
+    inks[3 * k + 1] = SpiralByte(both[k]->G);
+    inks[3 * k + 2] = SpiralByte(both[k]->R);
   }
+  return inks;
+}
+
+// A ring's row of the frame's table from its design entries: design phase d
+// lies at phase (d + shift) and, for 0 < d < SpiralPhases / 2, at phase
+// (shift - d) too, both modulo SpiralPhases. Copy copies count entries
+// forwards, Reverse lays them out backwards from the last place given.
+template <class T, class Copy, class Reverse>
+void PlaceRow(const T* design, int32_t shift, T* out, Copy copy, Reverse reverse) {
+  const int32_t ahead = DesignEntries < SpiralPhases - shift ? DesignEntries : SpiralPhases - shift;
+  copy(design, ahead, out + shift);
+  copy(design + ahead, DesignEntries - ahead, out);
+  const int32_t mirrored = DesignEntries - 2, before = shift < mirrored ? shift : mirrored;
+  if (before > 0) reverse(design + 1, before, out + shift - 1);
+  reverse(design + 1 + before, mirrored - before, out + SpiralPhases - 1);
 }
 
 }  // namespace
 
 void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment) {
   const int32_t shift = moment.Shift & PhaseMask;
+  uint32_t design[SpiralRowEntries];
+  auto copy = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
   for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
-    SpiralColour a, g;
-    SpiralRingInks(scene, ring, moment.Seconds, a, g);
-    uint8_t* inks = &scene.RingInks[size_t(ring) * 6];
-    const SpiralColour* both[2] = {&a, &g};
-    for (int32_t k = 0; k < 2; ++k) {
-      inks[3 * k] = SpiralByte(both[k]->B);
-      inks[3 * k + 1] = SpiralByte(both[k]->G);
-      inks[3 * k + 2] = SpiralByte(both[k]->R);
-    }
-    // Entry j of the frame is entry j - shift of the design: two runs.
-    const size_t row = size_t(ring) * SpiralPhases;
-    uint32_t* out = &scene.Table[row];
-    FillRun(scene, row + size_t(SpiralPhases - shift), shift, inks, out);
-    FillRun(scene, row, SpiralPhases - shift, inks, out + shift);
+    SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
+    PlaceRow(design, shift, &scene.Table[size_t(ring) * SpiralPhases], copy, SpiralKernels.Reversed);
   }
 }
 
 namespace {
 
+// The frame's table as palette indices, from the design entries' colours.
+void FillTable8(SpiralScene& scene, const SpiralPalette& palette, const SpiralMoment& moment) {
+  const int32_t shift = moment.Shift & PhaseMask;
+  uint32_t design[SpiralRowEntries];
+  uint8_t indices[SpiralRowEntries];
+  auto copy = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
+  auto reverse = [](const uint8_t* in, int32_t n, uint8_t* out) {
+    for (int32_t i = 0; i < n; ++i) out[-i] = in[i];
+  };
+  for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
+    SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
+    for (int32_t d = 0; d < DesignEntries; ++d) indices[d] = SpiralIndexOf(palette, design[d]);
+    PlaceRow(indices, shift, &scene.Table8[size_t(ring) * SpiralPhases], copy, reverse);
+  }
+}
+
+// The colour of a cell in the frame, from its design entry.
+uint32_t CellColour(const SpiralScene& scene, int32_t cell, int32_t shift) {
+  const int32_t ring = cell / SpiralPhases, d = (cell - shift) & PhaseMask;
+  uint32_t c;
+  SpiralColoursPlain(DesignRow(scene, ring) + (d <= SpiralPhases / 2 ? d : SpiralPhases - d),
+                     &scene.RingInks[size_t(ring) * 6], 1, &c);
+  return c;
+}
+
+// Each twinkling phase's twinkle at the moment.
+void FrameTwinkles(SpiralScene& scene, double seconds) {
+  if (scene.Sparks.empty()) return;
+  for (int32_t t = 0; t < SpiralPhases; ++t) {
+    double period = 2 + 2.0 * t / SpiralPhases;
+    scene.Twinkles[size_t(t)] = 0.5 + 0.5 * std::cos(2 * Pi * seconds / period);
+  }
+}
+
 // The spark's colour over the frame's colour at its pixel: the arms dim a
 // spark as in the design, and each twinkles at its own pace.
-uint32_t SparkOver(const SpiralScene& scene, const SpiralSpark& s, int32_t shift, double seconds, uint32_t c) {
+uint32_t SparkOver(const SpiralScene& scene, const SpiralSpark& s, int32_t shift, uint32_t c) {
   int32_t ring = s.Cell / SpiralPhases, phase = s.Cell & PhaseMask;
   int32_t dim = 255 * 255 - scene.ArmCube[(phase - shift) & PhaseMask] * scene.RingReach[size_t(ring)];
-  double period = 2 + 2.0 * s.Twinkle / SpiralPhases;
-  double twinkle = 0.5 + 0.5 * std::cos(2 * Pi * seconds / period);
+  double twinkle = scene.Twinkles[size_t(s.Twinkle)];
   int32_t k = int32_t(s.Strength * twinkle * dim / (255 * 255));  // 0..256
   uint32_t out = 0;
   for (int32_t ch = 0; ch < 3; ++ch) {
@@ -222,41 +431,78 @@ uint32_t SparkOver(const SpiralScene& scene, const SpiralSpark& s, int32_t shift
   return out;
 }
 
+// What a band of tiles is drawn with.
+template <class Pixel>
+struct Draw {
+  const SpiralScene* Scene;
+  const Pixel* Table;
+  uint8_t* Pixels;
+  int32_t Stride;
+};
+
+template <class Pixel>
+void DrawBand(void* context, int32_t band) {
+  const Draw<Pixel>& d = *static_cast<const Draw<Pixel>*>(context);
+  const SpiralScene& scene = *d.Scene;
+  const int32_t last = scene.BandTiles[size_t(band) + 1];
+  for (int32_t t = scene.BandTiles[size_t(band)]; t < last; ++t) {
+    // The tile's fields in locals: the pixels' stores could otherwise be
+    // taken to change them.
+    const SpiralTile tile = scene.Tiles[size_t(t)];
+    const Pixel* __restrict table = d.Table + size_t(tile.FirstRing) * SpiralPhases;
+    const uint16_t* __restrict cell = scene.Cells.data() + tile.FirstCell;
+    uint8_t* row = d.Pixels + ptrdiff_t(tile.Y) * d.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel));
+    const int32_t width = tile.Width, stride = d.Stride;
+    for (int32_t y = 0; y < tile.Height; ++y, row += stride, cell += width) {
+      Pixel* __restrict out = reinterpret_cast<Pixel*>(row);
+      int32_t x = 0;
+      for (; x + 4 <= width; x += 4) {
+        const Pixel a = table[cell[x]], b = table[cell[x + 1]], c = table[cell[x + 2]], e = table[cell[x + 3]];
+        out[x] = a;
+        out[x + 1] = b;
+        out[x + 2] = c;
+        out[x + 3] = e;
+      }
+      for (; x < width; ++x) out[x] = table[cell[x]];
+    }
+  }
+}
+
+template <class Pixel>
+void DrawTiles(SpiralScene& scene, const Pixel* table, uint8_t* pixels, int32_t stride) {
+  Draw<Pixel> d = {&scene, table, pixels, stride};
+  const int32_t bands = int32_t(scene.BandTiles.size()) - 1;
+  if (scene.Crew)
+    scene.Crew->Run(bands, DrawBand<Pixel>, &d);
+  else
+    for (int32_t band = 0; band < bands; ++band) DrawBand<Pixel>(&d, band);
+}
+
 }  // namespace
 
 void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride) {
   SpiralMoment moment = SpiralMomentAt(seconds);
   SpiralFillTable(scene, moment);
-  const uint32_t* table = scene.Table.data();
-  const uint32_t* cell = scene.Cells.data();
-  for (int32_t y = 0; y < scene.Height; ++y, cell += scene.Width) {
-    uint32_t* row = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t(y) * stride);
-    for (int32_t x = 0; x < scene.Width; ++x) row[x] = table[cell[x]];
-  }
+  DrawTiles(scene, scene.Table.data(), pixels, stride);
+  FrameTwinkles(scene, seconds);
   for (const SpiralSpark& s : scene.Sparks) {
     uint32_t* p = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t(s.Pixel / scene.Width) * stride) +
                   s.Pixel % scene.Width;
-    *p = SparkOver(scene, s, moment.Shift, seconds, scene.Table[size_t(s.Cell)]);
+    *p = SparkOver(scene, s, moment.Shift, scene.Table[size_t(s.Cell)]);
   }
 }
 
 void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seconds, uint8_t* pixels,
                    int32_t stride) {
   SpiralMoment moment = SpiralMomentAt(seconds);
-  SpiralFillTable(scene, moment);
-  // The table's colours become palette indices: one lookup per entry, none
-  // per pixel.
-  const uint32_t* table = scene.Table.data();
-  uint8_t* table8 = scene.Table8.data();
-  for (size_t i = 0, n = scene.Table.size(); i < n; ++i) table8[i] = SpiralIndexOf(palette, table[i]);
-  const uint32_t* cell = scene.Cells.data();
-  for (int32_t y = 0; y < scene.Height; ++y, cell += scene.Width) {
-    uint8_t* row = pixels + ptrdiff_t(y) * stride;
-    for (int32_t x = 0; x < scene.Width; ++x) row[x] = table8[cell[x]];
-  }
+  // The table's colours become palette indices: one lookup per design
+  // entry, none per pixel.
+  FillTable8(scene, palette, moment);
+  DrawTiles(scene, scene.Table8.data(), pixels, stride);
+  FrameTwinkles(scene, seconds);
   for (const SpiralSpark& s : scene.Sparks)
     pixels[ptrdiff_t(s.Pixel / scene.Width) * stride + s.Pixel % scene.Width] =
-        SpiralIndexOf(palette, SparkOver(scene, s, moment.Shift, seconds, table[s.Cell]));
+        SpiralIndexOf(palette, SparkOver(scene, s, moment.Shift, CellColour(scene, s.Cell, moment.Shift)));
 }
 
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count) {

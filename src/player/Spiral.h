@@ -8,8 +8,18 @@
 // colours are put into the table (a few hundred thousand entries), not into
 // the two million pixels. A table entry is the design's colour made of two
 // parts, a fixed one and the amber and gold inks by their weights, so that
-// the inks can cycle from frame to frame at the cost of two blends per entry.
-// The sparks are a short list of pixels blended over the frame afterwards.
+// the inks can cycle from frame to frame at the cost of two blends per entry;
+// the design depends on the phase through its cosine only, so a ring keeps
+// half a turn of design entries and its other half mirrors them. The sparks
+// are a short list of pixels blended over the frame afterwards.
+//
+// How a frame is drawn fast. The pixels are cut into tiles, a band of rows
+// at a time, each tile as wide as keeps its cells within 64 rings: a pixel's
+// cell is then 16 bits from the tile's first ring, and the table entries a
+// tile reads are few enough to stay in the processor's first cache. The
+// table's rows are made with the vector loops of SpiralLoops.h. A large
+// frame's tiles are shared with worker threads (the bands are taken in
+// turn), which draw the same bytes as one thread does.
 //
 // What a frame shows of the built-in picture's design (assets/SpiralPicture):
 // the arms, their crests, the ripples, the core's glow, the shading towards
@@ -26,6 +36,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "assets/SpiralPicture.h"
@@ -40,21 +51,37 @@ constexpr double SpiralSecondsPerFrame = 0.017;
 
 struct SpiralSpark {
   int32_t Pixel;      // offset in the frame
-  int32_t Cell;       // its cell (ring and phase)
+  int32_t Cell;       // its cell (ring * SpiralPhases + phase)
   int32_t Strength;   // the spark's own strength, 1.0 = 256
   int32_t Twinkle;    // the phase of its twinkling, 0..SpiralPhases - 1
 };
+
+// A tile of the frame: its rectangle, the first ring its cells count from,
+// and where its cells start (its rows one after another).
+struct SpiralTile {
+  int32_t X, Y, Width, Height;
+  int32_t FirstRing;
+  uint32_t FirstCell;
+};
+// A tile's cells lie within this many rings.
+constexpr int32_t SpiralTileRings = 64;
+
+class SpiralCrew;
 
 struct SpiralScene {
   int32_t Width = 0, Height = 0;
   SpiralPlacement Place{};
   int32_t RingCount = 0;
   std::vector<double> RingRadius;       // each ring's radius in half-heights
-  std::vector<uint32_t> Cells;          // per pixel: ring * SpiralPhases + phase
-  // Per cell, in planes: the fixed part's blue, green and red in 8.8 fixed
-  // point, and the weights of the two cycling inks (1.0 = 65535). A colour
-  // is a blend, so the three parts add up to at most 255.
-  std::vector<uint16_t> Rest[3], Amber, Gold;
+  std::vector<double> RingLog;          // and its logarithm
+  // Per pixel, tile by tile: (ring - the tile's first ring) * SpiralPhases +
+  // phase.
+  std::vector<uint16_t> Cells;
+  std::vector<SpiralTile> Tiles;
+  std::vector<int32_t> BandTiles;       // the first tile of each band, and the end
+  // Per ring a design row (SpiralLoops.h): design phases 0..SpiralPhases / 2.
+  // A colour is a blend, so the three parts add up to at most 255.
+  std::vector<uint16_t> Rows;
   std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
   std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
   std::vector<SpiralSpark> Sparks;
@@ -63,11 +90,24 @@ struct SpiralScene {
   std::vector<uint32_t> Table;
   std::vector<uint8_t> Table8;          // the same as palette indices
   std::vector<uint8_t> RingInks;        // per ring of the frame: amber, then gold, blue green red
+  std::vector<double> Twinkles;         // per twinkling phase, the frame's twinkle
+  // The threads that share a large frame; none on one core or for a small
+  // frame.
+  std::shared_ptr<SpiralCrew> Crew;
 };
 
 // Monitored. Sets the scene up for a frame of width x height pixels with the
-// design placed as place says. The scene's vectors are its own.
+// design placed as place says. The scene's vectors are its own. A frame of
+// SpiralCrewPixels pixels or more is shared with one thread fewer than the
+// processor's cores (at most three); when they cannot be started, the frame
+// is drawn on one thread.
 void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place);
+constexpr int32_t SpiralCrewPixels = 512 * 512;
+// The number of threads that draw the scene's frames besides the caller;
+// SpiralSetWorkers changes it (0: the caller alone), for the tests that
+// compare the two and for a program that wants its frames on one core.
+int32_t SpiralWorkers(const SpiralScene& scene);
+void SpiralSetWorkers(SpiralScene& scene, int32_t workers);
 // The placement of the picture generator for a screen of width x height.
 SpiralPlacement SpiralScreenPlacement(int32_t width, int32_t height);
 

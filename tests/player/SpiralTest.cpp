@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "player/SpiralLoops.h"
 #include "runtime/Errors.h"
 
 namespace {
@@ -147,6 +148,57 @@ TEST(Spiral, IndexedFramesShowTheTrueColourFrameThroughThePalette) {
     }
     EXPECT_LT(error / (3.0 * indexed.size()), 6.0) << seconds;
   }
+}
+
+uint64_t Hash(const void* data, size_t size) {  // FNV-1a
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ static_cast<const uint8_t*>(data)[i]) * 1099511628211ull;
+  return h;
+}
+
+// The bytes of the frames, as hashes, that the renderer drew before its
+// frames were tiled, its rows halved and its work shared between threads
+// (it looked every pixel up in a table of rings x phases, row by row): the
+// same scenes at the same times give the same bytes, with the vector loops
+// on one thread and with the plain loops on four. The palette of 236
+// colours and its map are the ones it had too.
+TEST(Spiral, FramesAreTheBytesOfTheRowByRowRenderer) {
+  struct Case {
+    int32_t Width, Height;
+    SpiralPlacement Place;
+    double Seconds;
+    uint64_t Frame32, Frame8;
+  };
+  const Case cases[] = {
+      {200, 150, {100, 75, 75}, 0, 0xcd283010ee1afd46, 0xb3172e20909bd163},
+      {200, 150, {100, 75, 75}, 123.45, 0x260616e1387629c8, 0x01ff090e56f00850},
+      {640, 360, {320, 180, 180}, 7.3, 0x647dcac6586c78ec, 0x4527c6582bf8d1d6},
+      {1280, 1040, {640, 520, 520}, 0, 0xe1967142e90017fa, 0xa250dcf034fd67c1},
+      {1280, 1040, {640, 520, 520}, 7.3, 0x1b7c86e747fadd9a, 0x2541e3e051c2118e},
+      {1280, 1040, {640, 520, 520}, 123.45, 0xbcdf20e52ecc0c26, 0xeceffeb81efa08ab},
+      {333, 250, {400, -20, 600}, 7.3, 0x6c028716e14e54cf, 0x2aa7fedfbe75985d},
+  };
+  SpiralPalette palette;
+  SpiralBuildPalette(palette, 236);
+  EXPECT_EQ(Hash(palette.Colours, sizeof palette.Colours) ^ Hash(palette.Index15.data(), palette.Index15.size()),
+            0x4889b5b1bc43d565u);
+  SpiralScene scene;
+  for (const Case& c : cases) {
+    if (scene.Width != c.Width || scene.Place.Half != c.Place.Half) SpiralSetUp(scene, c.Width, c.Height, c.Place);
+    const int32_t stride8 = (c.Width + 3) & ~3;
+    std::vector<uint8_t> frame32(size_t(c.Width) * c.Height * 4), frame8(size_t(stride8) * c.Height);
+    for (int32_t workers : {0, 3}) {
+      SpiralLoopsForTests(workers == 0);
+      SpiralSetWorkers(scene, workers);
+      SpiralRender32(scene, c.Seconds, frame32.data(), c.Width * 4);
+      SpiralRender8(scene, palette, c.Seconds, frame8.data(), stride8);
+      EXPECT_EQ(Hash(frame32.data(), frame32.size()), c.Frame32) << c.Width << "x" << c.Height << " at " << c.Seconds
+                                                                 << " with " << workers << " workers";
+      EXPECT_EQ(Hash(frame8.data(), frame8.size()), c.Frame8) << c.Width << "x" << c.Height << " at " << c.Seconds
+                                                              << " with " << workers << " workers";
+    }
+  }
+  SpiralLoopsForTests(true);
 }
 
 TEST(Spiral, SizesOutOfRangeAreAnInvalidMemoryRequest) {

@@ -1,0 +1,50 @@
+// The player's plain loops and the one place that picks the vector loops.
+#include "player/SpiralLoops.h"
+
+#include "image/Cpu.h"
+
+void SpiralColoursPlain(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out) {
+  const uint16_t* __restrict b0 = row;
+  const uint16_t* __restrict g0 = row + SpiralRowEntries;
+  const uint16_t* __restrict r0 = row + 2 * SpiralRowEntries;
+  const uint16_t* __restrict wa = row + 3 * SpiralRowEntries;
+  const uint16_t* __restrict wg = row + 4 * SpiralRowEntries;
+  const uint32_t ab = uint32_t(inks[0]) << 8, ag = uint32_t(inks[1]) << 8, ar = uint32_t(inks[2]) << 8;
+  const uint32_t gb = uint32_t(inks[3]) << 8, gg = uint32_t(inks[4]) << 8, gr = uint32_t(inks[5]) << 8;
+  for (int32_t i = 0; i < count; ++i) {
+    uint32_t b = (b0[i] + (wa[i] * ab >> 16) + (wg[i] * gb >> 16) + 128) >> 8;
+    uint32_t g = (g0[i] + (wa[i] * ag >> 16) + (wg[i] * gg >> 16) + 128) >> 8;
+    uint32_t r = (r0[i] + (wa[i] * ar >> 16) + (wg[i] * gr >> 16) + 128) >> 8;
+    out[i] = r << 16 | g << 8 | b;
+  }
+}
+
+void SpiralReversedPlain(const uint32_t* in, int32_t count, uint32_t* out) {
+  for (int32_t i = 0; i < count; ++i) out[-i] = in[i];
+}
+
+namespace {
+
+constexpr SpiralLoops plain = {SpiralColoursPlain, SpiralReversedPlain};
+
+SpiralLoops Chosen(const CpuFeatures& has) {
+  if (has.Avx2) return SpiralLoopsAvx2;
+  if (has.Sse2) return SpiralLoopsSse2;
+  return plain;
+}
+
+}  // namespace
+
+// The plain loops until the table is filled at start, for any start-up code
+// of another file that runs first.
+SpiralLoops SpiralKernels = plain;
+
+namespace {
+
+struct FillAtStart {
+  FillAtStart() { SpiralKernels = Chosen(CpuHas()); }
+} fillAtStart;
+
+}  // namespace
+
+void SpiralLoopsForTests(bool vector) { SpiralKernels = vector ? Chosen(CpuHas()) : plain; }

@@ -1,0 +1,44 @@
+// SpiralLoops: the player's table of loops, filled once at start with the
+// widest vector loops that the processor has (image/Cpu.h) and filled again
+// by the tests' switch. A frame's table is made ring by ring from the
+// ring's design entries (Spiral.h): Colours blends them with the ring's inks,
+// Reversed lays a ring's colours out backwards for the phases that mirror
+// them. Every entry has a plain loop; a vector loop gives the same bytes,
+// taking a block of the entries through the vector registers and leaving
+// the rest to the plain loop. Each instruction set's loops live in a file of
+// their own (SpiralLoopsSse2.cpp, SpiralLoopsAvx2.cpp).
+#pragma once
+
+#include <cstdint>
+
+// Entries of a ring's design row, one plane after another: the fixed part's
+// blue, green and red in 8.8 fixed point, then the weights of the amber and
+// the gold ink (1.0 = 65535). Design phases 0..SpiralPhases / 2 are kept (the
+// others mirror them), padded to a whole number of vector blocks.
+constexpr int32_t SpiralRowEntries = 528;
+constexpr int32_t SpiralRowPlanes = 5;
+
+// Colours: the colours 0x00RRGGBB of count entries (count <= SpiralRowEntries)
+// of a design row into out, with the ring's inks (amber blue, green, red,
+// then gold blue, green, red). Each channel is the fixed part and the two
+// inks' parts (weight x ink x 256 / 65536, a multiply-high) rounded to its
+// byte: (rest + part + part + 128) >> 8. The parts of a design entry add up
+// to at most 255 x 256 + 2 (every colour is a blend), which the 16-bit lanes
+// of the vector loops rely on.
+// Reversed: out[-i] = in[i] for i in 0..count - 1.
+struct SpiralLoops {
+  void (*Colours)(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out);
+  void (*Reversed)(const uint32_t* in, int32_t count, uint32_t* out);
+};
+extern SpiralLoops SpiralKernels;
+
+// Fills the table with the vector loops that the processor has (true, as at
+// start) or with the plain loops only (false), for the tests that compare
+// the two.
+void SpiralLoopsForTests(bool vector);
+
+// The plain loops, and the vector ones (SpiralLoopsSse2.cpp,
+// SpiralLoopsAvx2.cpp).
+void SpiralColoursPlain(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out);
+void SpiralReversedPlain(const uint32_t* in, int32_t count, uint32_t* out);
+extern const SpiralLoops SpiralLoopsSse2, SpiralLoopsAvx2;
