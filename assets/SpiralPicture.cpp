@@ -3,6 +3,7 @@
 #include "SpiralPicture.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "runtime/Errors.h"
 
@@ -37,26 +38,66 @@ double ArcTanSmall(double s) {
   return sum;
 }
 
+// ln(x) for x > 0: x = m 2^e with m in [0.5, 1), ln m = 2 atanh((m-1)/(m+1)).
+double LogSeries(double s) {
+  double s2 = s * s, power = s, sum = 0;
+  for (int32_t k = 0; k < 12; ++k) {
+    sum += power / double(2 * k + 1);
+    power *= s2;
+  }
+  return 2 * sum;
+}
+
+// The same series for SpiralPointNear: s times a polynomial of s^2 whose
+// coefficients are the reciprocals of the odd numbers (their signs
+// alternating for the arc tangent), evaluated as a tree of products
+// (Estrin's scheme) so that the terms do not wait for one another.
+template <bool Alternating>
+double SeriesNear(double s) {
+  constexpr double sign = Alternating ? -1.0 : 1.0;
+  constexpr double c[12] = {1.0,         sign / 3,  1.0 / 5,  sign / 7,  1.0 / 9,  sign / 11,
+                            1.0 / 13,    sign / 15, 1.0 / 17, sign / 19, 1.0 / 21, sign / 23};
+  const double z = s * s, z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+  const double p0 = c[0] + c[1] * z, p1 = c[2] + c[3] * z, p2 = c[4] + c[5] * z;
+  const double p3 = c[6] + c[7] * z, p4 = c[8] + c[9] * z, p5 = c[10] + c[11] * z;
+  const double q0 = p0 + p1 * z2, q1 = p2 + p3 * z2, q2 = p4 + p5 * z2;
+  return s * (q0 + q1 * z4 + q2 * z8);
+}
+
+template <bool Exact>
 double ArcTan2(double y, double x) {
   double ax = x < 0 ? -x : x, ay = y < 0 ? -y : y;
   if (ax == 0 && ay == 0) return 0;
   double t = ax < ay ? ax / ay : ay / ax;
-  double a = t > 0.41421356237309503 ? Pi / 4 + ArcTanSmall((t - 1) / (t + 1)) : ArcTanSmall(t);
+  double a = t > 0.41421356237309503 ? Pi / 4 + (Exact ? ArcTanSmall((t - 1) / (t + 1)) : SeriesNear<true>((t - 1) / (t + 1)))
+                                     : (Exact ? ArcTanSmall(t) : SeriesNear<true>(t));
   if (ay > ax) a = Pi / 2 - a;
   if (x < 0) a = Pi - a;
   return y < 0 ? -a : a;
 }
 
-// ln(x) for x > 0: x = m 2^e with m in [0.5, 1), ln m = 2 atanh((m-1)/(m+1)).
+template <bool Exact>
 double Log(double x) {
   int32_t e = 0;
-  double m = std::frexp(x, &e);
-  double s = (m - 1) / (m + 1), s2 = s * s, power = s, sum = 0;
-  for (int32_t k = 0; k < 12; ++k) {
-    sum += power / double(2 * k + 1);
-    power *= s2;
+  double m;
+  if (Exact) {
+    m = std::frexp(x, &e);
+  } else {
+    // frexp of a positive normal number by its bits.
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    e = int32_t(bits >> 52) - 1022;
+    bits = (bits & ((uint64_t(1) << 52) - 1)) | uint64_t(1022) << 52;
+    std::memcpy(&m, &bits, sizeof m);
   }
-  return e * 0.69314718055994531 + 2 * sum;
+  double s = (m - 1) / (m + 1);
+  return e * 0.69314718055994531 + (Exact ? LogSeries(s) : 2 * SeriesNear<false>(s));
+}
+
+template <bool Exact>
+SpiralPoint PolarOf(double u, double v) {
+  double r = std::sqrt(u * u + v * v) + 1e-9;
+  return SpiralPoint{r, Log<Exact>(r), ArcTan2<Exact>(v, u)};
 }
 
 double Mix(double a, double b, double t) { return a + (b - a) * t; }
@@ -95,11 +136,14 @@ double SpiralSparkAt(int32_t x, int32_t y) {
   return (h & 511) < 3 ? 0.5 + double(h >> 24) / 510 : 0;
 }
 
+// The spiral's own centre lies off the canvas's centre by (0.06, -0.04)
+// half-heights.
 SpiralPoint SpiralPointAt(const SpiralPlacement& place, int32_t x, int32_t y) {
-  double u = (x + 0.5 - place.CentreX) / place.Half - 0.06;
-  double v = (y + 0.5 - place.CentreY) / place.Half + 0.04;
-  double r = std::sqrt(u * u + v * v) + 1e-9;
-  return SpiralPoint{r, Log(r), ArcTan2(v, u)};
+  return PolarOf<true>((x + 0.5 - place.CentreX) / place.Half - 0.06, (y + 0.5 - place.CentreY) / place.Half + 0.04);
+}
+
+SpiralPoint SpiralPointNear(const SpiralPlacement& place, double inverseHalf, int32_t x, int32_t y) {
+  return PolarOf<false>((x + 0.5 - place.CentreX) * inverseHalf - 0.06, (y + 0.5 - place.CentreY) * inverseHalf + 0.04);
 }
 
 SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers) {

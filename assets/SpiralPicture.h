@@ -43,6 +43,13 @@ struct SpiralPoint {
   double R, LogR, Angle;
 };
 SpiralPoint SpiralPointAt(const SpiralPlacement& place, int32_t x, int32_t y);
+// SpiralPointAt about three times as fast: a multiplication by inverseHalf,
+// the half-height's reciprocal, in place of the divisions by it, and the
+// series as polynomials whose terms are worked out side by side. R lies
+// within 1e-14 x (1 + R) of SpiralPointAt's, LogR within 1e-12, Angle within
+// 1e-12 modulo 2 pi. For a caller that rounds them and takes SpiralPointAt
+// when a value lies that close to a step of its rounding.
+SpiralPoint SpiralPointNear(const SpiralPlacement& place, double inverseHalf, int32_t x, int32_t y);
 
 // The phase of the golden arms at a point: the arms are brightest where its
 // cosine is 1. Turning the spiral by t radians subtracts 3 t.

@@ -247,15 +247,29 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     scene.Sparks.clear();
 
     // Every pixel's ring and arms' phase; the rings reach as far as the
-    // farthest pixel.
+    // farthest pixel. The fast position gives them unless a value that is
+    // rounded lies within Margin of a step of its rounding: then the exact
+    // one does.
+    constexpr double Margin = 1e-6;
+    auto nearStep = [](double v) {  // v >= 0
+      const double f = v - double(int32_t(v));
+      return f < Margin || f > 1 - Margin;
+    };
+    const double inverseHalf = 1 / place.Half, inverseTurn = 1 / (2 * Pi);
     int32_t rings = 1;
     uint32_t* cell = cells.data();
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x, ++cell) {
-        SpiralPoint p = SpiralPointAt(place, x, y);
-        int32_t ring = RingOf(p.R * scale, fine);
-        double turns = SpiralArmPhase(p) / (2 * Pi);
-        int32_t phase = int32_t(std::floor((turns - std::floor(turns)) * SpiralPhases + 0.5)) & PhaseMask;
+        SpiralPoint p = SpiralPointNear(place, inverseHalf, x, y);
+        double steps = p.R * scale, turns = SpiralArmPhase(p) * inverseTurn;
+        double at = (turns - std::floor(turns)) * SpiralPhases + 0.5;
+        if (nearStep(steps) || nearStep(at)) {
+          p = SpiralPointAt(place, x, y);
+          steps = p.R * scale;
+          turns = SpiralArmPhase(p) / (2 * Pi);
+          at = std::floor((turns - std::floor(turns)) * SpiralPhases + 0.5);
+        }
+        const int32_t ring = RingOf(steps, fine), phase = int32_t(at) & PhaseMask;
         *cell = uint32_t(ring) * SpiralPhases + uint32_t(phase);
         if (ring >= rings) rings = ring + 1;
         double spark = SpiralSparkAt(x, y);

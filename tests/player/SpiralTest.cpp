@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "player/SpiralLoops.h"
@@ -61,6 +62,23 @@ TEST(Spiral, TheFirstFrameIsTheDesignOfTheBuiltInPicture) {
       }
     EXPECT_LE(worst, 3) << w << "x" << h;
     EXPECT_LT(total / (3.0 * w * h), 0.3) << w << "x" << h;
+  }
+}
+
+// The set-up's fast position of a pixel keeps the bounds that its rounding
+// relies on, over placements far off the screen and half-heights small and
+// large.
+TEST(Spiral, TheFastPositionLiesWithinItsBoundsOfTheExactOne) {
+  std::mt19937 random(4);
+  for (int32_t i = 0; i < 200000; ++i) {
+    const SpiralPlacement place = {double(random() % 20000) - 2000 + (random() % 1000) / 1000.0,
+                                   double(random() % 20000) - 2000, 0.5 + (random() % 100000) / 10.0};
+    const int32_t x = int32_t(random() % 16384), y = int32_t(random() % 16384);
+    const SpiralPoint a = SpiralPointAt(place, x, y), b = SpiralPointNear(place, 1 / place.Half, x, y);
+    ASSERT_LE(std::fabs(a.R - b.R), 1e-14 * (1 + a.R)) << x << "," << y;
+    ASSERT_LE(std::fabs(a.LogR - b.LogR), 1e-12) << x << "," << y;
+    const double turn = std::fabs(a.Angle - b.Angle);
+    ASSERT_LE(std::min(turn, std::fabs(turn - 2 * 3.14159265358979323846)), 1e-12) << x << "," << y;
   }
 }
 
