@@ -87,6 +87,20 @@ void CountShorts(QuantArea& a, const uint8_t* p, int32_t n) {
   a.ColourCount = listed;
 }
 
+// Adds each colour's weight to its cell, saturating at 2147483647 as
+// CountOne does pixel by pixel, and lists the cells that were empty.
+void CountColours(QuantArea& a, const QuantColour* colours, int32_t count) {
+  int32_t listed = a.ColourCount;
+  for (int32_t i = 0; i < count; ++i) {
+    const QuantColour& c = colours[i];
+    if (c.Weight == 0) continue;
+    int32_t& v = a.Histogram[QuantCell(c.Red >> 2, c.Green >> 2, c.Blue >> 2)];
+    if (v < 0) a.Occupied[listed++].Cell = int32_t(&v - a.Histogram);
+    v = int32_t(std::min<int64_t>(int64_t(v) + c.Weight, INT32_MAX));
+  }
+  a.ColourCount = listed;
+}
+
 void CountIndexed(QuantArea& a, const ImageBuffer& source) {
   int64_t counts[256] = {};
   int32_t n = source.Width * source.Height;
@@ -666,4 +680,21 @@ int32_t QuantLookupOutside(int32_t cell) {
   const int32_t k = Kernels.Quant.Nearest(red, green, blue, a);
   a.Histogram[cell] = k;
   return k;
+}
+
+void QuantPaletteOf(const QuantColour* colours, int32_t count, int32_t n, QuantPaletteMap& out) {
+  MonRun([&] {
+    if (count < 0 || (count > 0 && !colours)) MonSetError(ErrMemInvalidRequest);
+    QuantPrepare();
+    QuantArea& a = *work;
+    CountColours(a, colours, count);
+    QuantBuild(n);
+    out.Count = a.TargetColours;
+    std::memcpy(out.Colours, a.QuantPalette, sizeof out.Colours);
+    Kernels.Quant.Prepare(a);
+    a.Searcher = Kernels.Quant.Nearest;
+    for (int32_t c = 0; c < 32768; ++c)
+      out.Index15[c] = uint8_t(Kernels.Quant.Nearest((c >> 10) * 8 + 4, (c >> 5 & 31) * 8 + 4, (c & 31) * 8 + 4, a));
+    QuantRelease();
+  });
 }

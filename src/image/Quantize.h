@@ -11,7 +11,8 @@
 // QuantizeInternal.h describes how the work is laid out to make that fast.
 //
 // The work area is module state: the optimiser is not re-entrant and runs on
-// one thread.
+// one thread. QuantPaletteOf is the whole operation for a set of colours
+// with weights instead of a picture.
 #pragma once
 
 #include <cstdint>
@@ -42,3 +43,30 @@ void QuantBuild(int32_t n);
 // colour (red, green, blue) by 900 dr^2 + 3481 dg^2 + 121 db^2; ties keep the
 // lower index; 0 when count is 0.
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette);
+
+// A colour of a set and its weight (how many pixels have it, say).
+struct QuantColour {
+  uint8_t Red, Green, Blue;
+  uint32_t Weight;
+};
+
+// A palette built for a set of colours, and its lookup.
+struct QuantPaletteMap {
+  int32_t Count;             // the colours asked for, clamped to 2..256
+  PaletteEntry Colours[256];  // as QuantBuild leaves them
+  // The entry nearest to each 15-bit colour (red << 10 | green << 5 | blue),
+  // taken at the middle of its cell (8 x level + 4): QuantNearest over the
+  // first Count entries.
+  uint8_t Index15[32768];
+};
+
+// Monitored. Builds into out a palette of at most n colours (n clamped to
+// 2..256) for colours[0] .. colours[count - 1], each counted Weight times,
+// as QuantCount and QuantBuild do for a picture of those pixels (a cell
+// saturating as there, a weight of 0 counting nothing), and its lookup. The work area is allocated for the call and released before it
+// returns.
+// - count below 0, or colours null with count above 0: "Invalid memory
+//   request." (5, 5), out unchanged.
+// - A failed allocation of the work area is the memory error of this
+//   section; the section frees the area.
+void QuantPaletteOf(const QuantColour* colours, int32_t count, int32_t n, QuantPaletteMap& out);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "ImageFixture.h"
 #include "image/Cpu.h"
@@ -367,4 +369,73 @@ TEST_F(Quant, LargePicturesCountLikeThePlainLoop) {
   EXPECT_TRUE(std::adjacent_find(listed.begin(), listed.end()) == listed.end());
   EXPECT_TRUE(std::all_of(listed.begin(), listed.end(), [&](int32_t c) { return plain[c] > 0; }));
   QuantRelease();
+}
+
+// QuantPaletteOf over a picture's pixels, each weighing one, or over its
+// distinct colours weighing their counts (and colours weighing nothing),
+// gives the palette that the steps give for the picture, box-built or
+// exact, with the vector search and without; its lookup is QuantNearest's.
+using QuantColours = VectorLoopsFixture;
+INSTANTIATE_TEST_SUITE_P(Vector, QuantColours, VectorLoopsOnAndOff);
+
+TEST_P(QuantColours, ThePixelsOfAPictureGiveItsPalette) {
+  std::mt19937 rng(5);
+  struct Case {
+    int centres, noise, colours;
+  } cases[] = {{300, 6, 236}, {40, 20, 17}, {5, 0, 256}};
+  for (const Case& c : cases) {
+    Image img(48, 48, 24);
+    Clustered(img, rng, c.centres, c.noise);
+    Counted(img);
+    QuantBuild(c.colours);
+    PaletteEntry want[256];
+    std::memcpy(want, QuantWorkArea()->QuantPalette, sizeof want);
+    const int32_t count = QuantWorkArea()->TargetColours;
+    QuantRelease();
+
+    std::vector<QuantColour> pixels, counted;
+    std::map<uint32_t, uint32_t> weights;
+    for (int32_t i = 0; i < img.Width * img.Height; ++i) {
+      const uint8_t* p = img.Pixels + 3 * i;
+      pixels.push_back({p[2], p[1], p[0], 1});
+      ++weights[uint32_t(p[2]) << 16 | p[1] << 8 | p[0]];
+    }
+    for (const auto& [rgb, weight] : weights) {
+      counted.push_back({uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), weight});
+      counted.push_back({uint8_t(~rgb >> 16), uint8_t(~rgb >> 8), uint8_t(~rgb), 0});
+    }
+    for (const std::vector<QuantColour>* colours : {&pixels, &counted}) {
+      QuantPaletteMap map;
+      QuantPaletteOf(colours->data(), int32_t(colours->size()), c.colours, map);
+      ASSERT_EQ(map.Count, count);
+      for (int32_t i = 0; i < 256; ++i) ASSERT_TRUE(SameEntry(map.Colours[i], want[i])) << i;
+      for (int32_t k = 0; k < 32768; ++k)
+        ASSERT_EQ(map.Index15[k], QuantNearest((k >> 10) * 8 + 4, (k >> 5 & 31) * 8 + 4, (k & 31) * 8 + 4, count, want))
+            << k;
+    }
+  }
+}
+
+TEST_F(Quant, APaletteOfColoursRefusesABadSetAndFreesItsAreaOnFailure) {
+  const QuantColour one[1] = {{1, 2, 3, 1}};
+  struct Case {
+    const QuantColour* colours;
+    int32_t count;
+    ErrorPair error;
+  } cases[] = {{one, -1, ErrMemInvalidRequest}, {nullptr, 3, ErrMemInvalidRequest}};
+  QuantPaletteMap map;
+  map.Count = 77;
+  for (const Case& c : cases) {
+    EXPECT_THROW(QuantPaletteOf(c.colours, c.count, 16, map), EMon);
+    EXPECT_EQ(LastError(), c.error);
+    EXPECT_EQ(map.Count, 77);
+  }
+  {
+    FullTable full(0);
+    EXPECT_THROW(QuantPaletteOf(one, 1, 16, map), EMon);
+    EXPECT_EQ(LastError().Category, ErrCatMemory);
+  }
+  QuantPaletteOf(one, 1, 1, map);
+  EXPECT_EQ(map.Count, 2);
+  EXPECT_TRUE(SameEntry(map.Colours[0], {0, 0, 0}));
 }
