@@ -5,11 +5,11 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "image/Quantize.h"
-#include "image/QuantizeInternal.h"
 #include "player/SpiralLoops.h"
 #include "runtime/Errors.h"
 
@@ -148,7 +148,7 @@ class SpiralCrew {
   explicit SpiralCrew(int32_t workers) {
     for (int32_t i = 0; i < workers; ++i) try {
         threads_.emplace_back([this] { Work(); });
-      } catch (...) {
+      } catch (const std::exception&) {
         break;  // a thread that cannot be started leaves its parts to the others
       }
   }
@@ -521,41 +521,23 @@ void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seco
 
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count) {
   // The colours of a small screen over a cycle of the inks' waves, at
-  // moments spread over a turn of the arms.
+  // moments spread over a turn of the arms, each pixel weighing one.
   constexpr int32_t Width = 192, Height = 108, Moments = 12;
-  ImageBuffer sample;
-  ImgInit(sample);
   MonRun([&] {
     SpiralScene scene;
     SpiralSetUp(scene, Width, Height, SpiralScreenPlacement(Width, Height));
-    ImgAlloc(sample, Width, Height * Moments, 24, 0, "palette sample");
-    std::vector<uint8_t> frame(size_t(Width) * Height * 4);
+    std::vector<uint32_t> frame(size_t(Width) * Height);
+    std::vector<QuantColour> colours;
+    colours.reserve(frame.size() * Moments);
     for (int32_t m = 0; m < Moments; ++m) {
       double seconds = m == 0 ? 0 : FadeInSeconds + WaveSeconds * m / Moments + TurnSeconds * m / (3 * Moments);
-      SpiralRender32(scene, seconds, frame.data(), Width * 4);
-      uint8_t* out = sample.Pixels + size_t(m) * Width * Height * 3;
-      for (size_t i = 0; i < size_t(Width) * Height; ++i) std::memcpy(out + 3 * i, &frame[4 * i], 3);
+      SpiralRender32(scene, seconds, reinterpret_cast<uint8_t*>(frame.data()), Width * 4);
+      for (uint32_t c : frame) colours.push_back(QuantColour{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 1});
     }
-    QuantPrepare();
-    try {
-      QuantCount(sample);
-      QuantBuild(count);
-      palette.Count = QuantWorkArea()->TargetColours;
-      std::memcpy(palette.Colours, QuantWorkArea()->QuantPalette, sizeof palette.Colours);
-    } catch (...) {
-      QuantRelease();
-      throw;
-    }
-    QuantRelease();
-    // Every 15-bit colour's nearest entry, searched from the middle of its
-    // 8 x 8 x 8 cube.
-    QuantArea::SortedEntry sorted[256];
-    QuantSortPalette(palette.Colours, palette.Count, sorted);
-    palette.Index15.resize(32768);
-    for (int32_t c = 0; c < 32768; ++c) {
-      int32_t r = (c >> 10) * 8 + 4, g = (c >> 5 & 31) * 8 + 4, b = (c & 31) * 8 + 4;
-      palette.Index15[size_t(c)] = uint8_t(QuantNearestSorted(r, g, b, palette.Count, sorted));
-    }
+    auto map = std::make_unique<QuantPaletteMap>();
+    QuantPaletteOf(colours.data(), int32_t(colours.size()), count, *map);
+    palette.Count = map->Count;
+    std::memcpy(palette.Colours, map->Colours, sizeof palette.Colours);
+    palette.Index15.assign(map->Index15, map->Index15 + 32768);
   });
-  ImgFree(sample);
 }
