@@ -31,10 +31,32 @@ int64_t Microseconds() {
                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
 
+// The device's pixel value of each of the palette's indices, as GDI gives
+// them with the palette realised: a row of the 256 indices set into a device
+// bitmap of one row through the palette, and read back; Device is Colours
+// with its map turned into those values.
+void MatchDevice(PlayerScreen& s) {
+  uint8_t row[256], device[256];
+  for (int32_t i = 0; i < 256; ++i) row[i] = uint8_t(i);
+  std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(WORD), 0);
+  BITMAPINFO* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
+  bmi->bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 256, 1, 1, 8, BI_RGB, 0, 0, 0, 256, 0};
+  WORD* index = reinterpret_cast<WORD*>(bmi->bmiColors);
+  for (int32_t i = 0; i < 256; ++i) index[i] = WORD(i < s.Colours.Count ? i : 0);
+  HBITMAP probe = CreateCompatibleBitmap(s.WindowDC, 256, 1);
+  const bool read = probe && SetDIBits(s.MemoryDC, probe, 0, 1, row, bmi, DIB_PAL_COLORS) == 1 &&
+                    GetBitmapBits(probe, sizeof device, device) == LONG(sizeof device);
+  if (probe) DeleteObject(probe);
+  s.Device = s.Colours;
+  if (read)
+    for (uint8_t& k : s.Device.Index15) k = device[k];
+}
+
 void RealizeOwnPalette(PlayerScreen& s) {
   if (!s.Palette || !s.WindowDC) return;
   SelectPalette(s.WindowDC, s.Palette, FALSE);
   RealizePalette(s.WindowDC);
+  if (s.MemoryDC) MatchDevice(s);
 }
 
 void End(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
@@ -119,30 +141,30 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
 }
 
-// A DIB section of the screen's size, top-down: 32 bits, or 8 bits whose
-// colour table is the player's palette.
-bool MakeSection(PlayerScreen& s) {
-  std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
-  BITMAPINFO* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
-  bmi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi->bmiHeader.biWidth = s.Width;
-  bmi->bmiHeader.biHeight = -s.Height;
-  bmi->bmiHeader.biPlanes = 1;
-  bmi->bmiHeader.biBitCount = s.Indexed ? 8 : 32;
-  bmi->bmiHeader.biCompression = BI_RGB;
+// The frame's bitmap. On a true-colour display a DIB section of the
+// screen's size, top-down, 32 bits, drawn into directly. On a palette
+// display a device bitmap, whose pixels are the device's own values, copied
+// in from Frame: neither Windows nor Wine then translates a colour when a
+// frame is put on the screen, where an 8-bit DIB is translated through its
+// colour table at every transfer.
+bool MakeFrame(PlayerScreen& s) {
   if (s.Indexed) {
-    bmi->bmiHeader.biClrUsed = 256;
-    for (int32_t i = 0; i < 256; ++i) {
-      const PaletteEntry& e = s.Colours.Colours[i];
-      bmi->bmiColors[i] = RGBQUAD{e.Blue, e.Green, e.Red, 0};
-    }
+    s.Bitmap = CreateCompatibleBitmap(s.WindowDC, s.Width, s.Height);
+    BITMAP b;
+    if (!s.Bitmap || GetObjectA(s.Bitmap, sizeof b, &b) != sizeof b || b.bmBitsPixel != 8) return false;
+    s.Stride = b.bmWidthBytes;
+    s.Frame.assign(size_t(s.Stride) * size_t(s.Height), 0);
+    s.Bits = s.Frame.data();
+  } else {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), s.Width, -s.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    s.Bitmap = CreateDIBSection(s.MemoryDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!s.Bitmap) return false;
+    s.Bits = static_cast<uint8_t*>(bits);
+    s.Stride = s.Width * 4;
   }
-  void* bits = nullptr;
-  s.Section = CreateDIBSection(s.MemoryDC, bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!s.Section) return false;
-  s.Bits = static_cast<uint8_t*>(bits);
-  s.Stride = s.Indexed ? (s.Width + 3) & ~3 : s.Width * 4;
-  s.OldBitmap = static_cast<HBITMAP>(SelectObject(s.MemoryDC, s.Section));
+  s.OldBitmap = static_cast<HBITMAP>(SelectObject(s.MemoryDC, s.Bitmap));
   return true;
 }
 
@@ -214,7 +236,7 @@ bool PlayerOpen(PlayerScreen& s) {
     SelectPalette(s.MemoryDC, s.Palette, FALSE);
     RealizeOwnPalette(s);
   }
-  if (!MakeSection(s)) return false;
+  if (!MakeFrame(s)) return false;
 
   // The first frame is in place before the window shows.
   PlayerDraw(s, 0);
@@ -228,12 +250,13 @@ bool PlayerOpen(PlayerScreen& s) {
 
 void PlayerDraw(PlayerScreen& s, double seconds) {
   if (s.Indexed)
-    SpiralRender8(s.Scene, s.Colours, seconds, s.Bits, s.Stride);
+    SpiralRender8(s.Scene, s.Device, seconds, s.Bits, s.Stride);
   else
     SpiralRender32(s.Scene, seconds, s.Bits, s.Stride);
 }
 
 void PlayerPresent(PlayerScreen& s) {
+  if (s.Indexed) SetBitmapBits(s.Bitmap, DWORD(s.Frame.size()), s.Bits);
   BitBlt(s.WindowDC, 0, 0, s.Width, s.Height, s.MemoryDC, 0, 0, SRCCOPY);
   GdiFlush();
 }
@@ -245,10 +268,11 @@ void PlayerClose(PlayerScreen& s) {
     if (s.OldBitmap) SelectObject(s.MemoryDC, s.OldBitmap);
     DeleteDC(s.MemoryDC);
   }
-  if (s.Section) DeleteObject(s.Section);
+  if (s.Bitmap) DeleteObject(s.Bitmap);
   if (s.Palette) DeleteObject(s.Palette);
   s.MemoryDC = nullptr;
-  s.Section = s.OldBitmap = nullptr;
+  s.Bitmap = s.OldBitmap = nullptr;
+  s.Frame.clear();
   s.Palette = nullptr;
   s.WindowDC = nullptr;  // the class's own DC went with the window
   s.Bits = nullptr;

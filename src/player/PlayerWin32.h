@@ -1,6 +1,6 @@
 // PlayerWin32: the player's screen and its loop. One topmost window without
-// caption or border over the whole virtual screen (every monitor), a DIB
-// section that each frame is drawn into and copied from in one block
+// caption or border over the whole virtual screen (every monitor), a frame
+// buffer that each frame is drawn into and copied from in one block
 // transfer, and on a display with a hardware palette a palette of the
 // player's own, created and realised once. Win32 build only.
 #pragma once
@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "player/FrameClock.h"
 #include "player/InputRules.h"
@@ -22,10 +23,17 @@ struct PlayerScreen {
   bool Indexed = false;                              // the display has a palette
   SpiralScene Scene;
   SpiralPalette Colours;
+  // On a palette display: Colours with each index turned into the device's
+  // pixel value for it, which the frames are drawn with.
+  SpiralPalette Device;
   HWND Window = nullptr;
   HDC WindowDC = nullptr;                            // the class's own DC
   HDC MemoryDC = nullptr;
-  HBITMAP Section = nullptr, OldBitmap = nullptr;
+  // The frame's bitmap: a 32-bit DIB section that Bits points into, or on a
+  // palette display a device bitmap that each frame is copied into from
+  // Frame, Bits pointing there.
+  HBITMAP Bitmap = nullptr, OldBitmap = nullptr;
+  std::vector<uint8_t> Frame;
   uint8_t* Bits = nullptr;
   int32_t Stride = 0;
   HPALETTE Palette = nullptr;
