@@ -1,14 +1,16 @@
 // PlayerWineBench: the player's frames as the Windows program draws them,
 // timed under Wine on the display it runs on (bench/player_wine.sh starts a
-// 1920 x 1080 display of each depth).
+// display of each depth at the size it is given).
 //   PlayerWineBench frames N   N frames drawn, then put on the screen: the
 //                              median milliseconds of drawing, of putting
 //                              on the screen, and of both (wall clock, which
 //                              a loaded machine stretches), and the
 //                              processor time a frame took
 //   PlayerWineBench cpu S      the player's loop for S seconds at the default
-//                              frame delay: processor time, frames drawn and
-//                              dropped
+//                              frame delay: processor time (the whole
+//                              process's, its start included) and its share
+//                              of one core over the S seconds, frames drawn
+//                              and dropped
 #include <windows.h>
 
 #include <algorithm>
@@ -74,9 +76,10 @@ int Cpu(int32_t seconds) {
   if (!PlayerRun(17, seconds * 1000, &stats)) return 1;
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  std::printf("%d s at 17 ms: processor %.0f ms (user %.0f, system %.0f), %lld frames drawn, %lld dropped\n",
-              seconds, Ms(user) + Ms(kernel), Ms(user), Ms(kernel), (long long)stats.Drawn,
-              (long long)stats.Dropped);
+  std::printf("%d s at 17 ms: processor %.0f ms (user %.0f, system %.0f), %.1f %% of a core; "
+              "%lld frames drawn, %lld dropped\n",
+              seconds, Ms(user) + Ms(kernel), Ms(user), Ms(kernel), (Ms(user) + Ms(kernel)) / (seconds * 10.0),
+              (long long)stats.Drawn, (long long)stats.Dropped);
   return 0;
 }
 
