@@ -293,6 +293,7 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     scene.RingInks.resize(size_t(rings) * 6);
     scene.Table8.resize(size_t(rings) * SpiralPhases);
     scene.Table.resize(size_t(rings) * SpiralPhases);
+    scene.Designs.resize(size_t(rings) * DesignEntries);
     scene.Twinkles.resize(SpiralPhases);
     SpiralInks rest = SpiralDesignInks, amber{}, gold{};
     rest.Amber = rest.Gold = SpiralColour{0, 0, 0};
@@ -383,42 +384,40 @@ void PlaceRow(const T* design, int32_t shift, T* out, Copy copy, Reverse reverse
 
 }  // namespace
 
-void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment) {
+namespace {
+
+// Rings first .. last - 1 of the frame's tables: the 32-bit one, or with a
+// palette the design entries' colours (Designs) and the table of palette
+// indices.
+void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMoment& moment, int32_t first,
+               int32_t last) {
   const int32_t shift = moment.Shift & PhaseMask;
-  uint32_t design[SpiralRowEntries];
-  auto copy = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
-  for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
+  uint32_t scratch[SpiralRowEntries];
+  uint8_t indices[SpiralRowEntries];
+  auto copy32 = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
+  auto copy8 = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
+  auto reverse8 = [](const uint8_t* in, int32_t n, uint8_t* out) {
+    for (int32_t i = 0; i < n; ++i) out[-i] = in[i];
+  };
+  for (int32_t ring = first; ring < last; ++ring) {
+    uint32_t* design = palette ? &scene.Designs[size_t(ring) * DesignEntries] : scratch;
     SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
-    PlaceRow(design, shift, &scene.Table[size_t(ring) * SpiralPhases], copy, SpiralKernels.Reversed);
+    if (!palette) {
+      PlaceRow(design, shift, &scene.Table[size_t(ring) * SpiralPhases], copy32, SpiralKernels.Reversed);
+      continue;
+    }
+    for (int32_t d = 0; d < DesignEntries; ++d) indices[d] = SpiralIndexOf(*palette, design[d]);
+    PlaceRow(indices, shift, &scene.Table8[size_t(ring) * SpiralPhases], copy8, reverse8);
   }
+}
+
+}  // namespace
+
+void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment) {
+  FillRings(scene, nullptr, moment, 0, scene.RingCount);
 }
 
 namespace {
-
-// The frame's table as palette indices, from the design entries' colours.
-void FillTable8(SpiralScene& scene, const SpiralPalette& palette, const SpiralMoment& moment) {
-  const int32_t shift = moment.Shift & PhaseMask;
-  uint32_t design[SpiralRowEntries];
-  uint8_t indices[SpiralRowEntries];
-  auto copy = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
-  auto reverse = [](const uint8_t* in, int32_t n, uint8_t* out) {
-    for (int32_t i = 0; i < n; ++i) out[-i] = in[i];
-  };
-  for (int32_t ring = 0; ring < scene.RingCount; ++ring) {
-    SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
-    for (int32_t d = 0; d < DesignEntries; ++d) indices[d] = SpiralIndexOf(palette, design[d]);
-    PlaceRow(indices, shift, &scene.Table8[size_t(ring) * SpiralPhases], copy, reverse);
-  }
-}
-
-// The colour of a cell in the frame, from its design entry.
-uint32_t CellColour(const SpiralScene& scene, int32_t cell, int32_t shift) {
-  const int32_t ring = cell / SpiralPhases, d = (cell - shift) & PhaseMask;
-  uint32_t c;
-  SpiralColoursPlain(DesignRow(scene, ring) + (d <= SpiralPhases / 2 ? d : SpiralPhases - d),
-                     &scene.RingInks[size_t(ring) * 6], 1, &c);
-  return c;
-}
 
 // Each twinkling phase's twinkle at the moment.
 void FrameTwinkles(SpiralScene& scene, double seconds) {
@@ -445,28 +444,34 @@ uint32_t SparkOver(const SpiralScene& scene, const SpiralSpark& s, int32_t shift
   return out;
 }
 
-// What a band of tiles is drawn with.
+// A frame's work: its table's rings in FillParts parts, then its bands. The
+// crew hands the parts out in turn, so the rings are all taken before the
+// first band is; a band waits until they are all filled.
 template <class Pixel>
-struct Draw {
-  const SpiralScene* Scene;
-  const Pixel* Table;
+struct FrameJob {
+  SpiralScene* Scene;
+  const SpiralPalette* Palette;  // null for a 32-bit frame
+  SpiralMoment Moment;
   uint8_t* Pixels;
   int32_t Stride;
+  int32_t FillParts;
+  std::atomic<int32_t> Filled{0};
 };
 
 template <class Pixel>
-void DrawBand(void* context, int32_t band) {
-  const Draw<Pixel>& d = *static_cast<const Draw<Pixel>*>(context);
-  const SpiralScene& scene = *d.Scene;
+void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
+  const SpiralScene& scene = *job.Scene;
+  const Pixel* tables = job.Palette ? reinterpret_cast<const Pixel*>(scene.Table8.data())
+                                    : reinterpret_cast<const Pixel*>(scene.Table.data());
   const int32_t last = scene.BandTiles[size_t(band) + 1];
   for (int32_t t = scene.BandTiles[size_t(band)]; t < last; ++t) {
     // The tile's fields in locals: the pixels' stores could otherwise be
     // taken to change them.
     const SpiralTile tile = scene.Tiles[size_t(t)];
-    const Pixel* __restrict table = d.Table + size_t(tile.FirstRing) * SpiralPhases;
+    const Pixel* __restrict table = tables + size_t(tile.FirstRing) * SpiralPhases;
     const uint16_t* __restrict cell = scene.Cells.data() + tile.FirstCell;
-    uint8_t* row = d.Pixels + ptrdiff_t(tile.Y) * d.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel));
-    const int32_t width = tile.Width, stride = d.Stride;
+    uint8_t* row = job.Pixels + ptrdiff_t(tile.Y) * job.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel));
+    const int32_t width = tile.Width, stride = job.Stride;
     for (int32_t y = 0; y < tile.Height; ++y, row += stride, cell += width) {
       Pixel* __restrict out = reinterpret_cast<Pixel*>(row);
       int32_t x = 0;
@@ -483,21 +488,37 @@ void DrawBand(void* context, int32_t band) {
 }
 
 template <class Pixel>
-void DrawTiles(SpiralScene& scene, const Pixel* table, uint8_t* pixels, int32_t stride) {
-  Draw<Pixel> d = {&scene, table, pixels, stride};
-  const int32_t bands = int32_t(scene.BandTiles.size()) - 1;
+void FramePart(void* context, int32_t part) {
+  FrameJob<Pixel>& job = *static_cast<FrameJob<Pixel>*>(context);
+  const int32_t rings = job.Scene->RingCount;
+  if (part < job.FillParts) {
+    FillRings(*job.Scene, job.Palette, job.Moment, int32_t(int64_t(rings) * part / job.FillParts),
+              int32_t(int64_t(rings) * (part + 1) / job.FillParts));
+    job.Filled.fetch_add(1, std::memory_order_release);
+    return;
+  }
+  while (job.Filled.load(std::memory_order_acquire) < job.FillParts) std::this_thread::yield();
+  DrawBand(job, part - job.FillParts);
+}
+
+// The frame's tables and its tiles, shared with the crew when there is one.
+template <class Pixel>
+void DrawFrame(SpiralScene& scene, const SpiralPalette* palette, const SpiralMoment& moment, uint8_t* pixels,
+               int32_t stride) {
+  const int32_t threads = SpiralWorkers(scene) + 1;
+  FrameJob<Pixel> job{&scene, palette, moment, pixels, stride, threads == 1 ? 1 : 4 * threads};
+  const int32_t parts = job.FillParts + int32_t(scene.BandTiles.size()) - 1;
   if (scene.Crew)
-    scene.Crew->Run(bands, DrawBand<Pixel>, &d);
+    scene.Crew->Run(parts, FramePart<Pixel>, &job);
   else
-    for (int32_t band = 0; band < bands; ++band) DrawBand<Pixel>(&d, band);
+    for (int32_t part = 0; part < parts; ++part) FramePart<Pixel>(&job, part);
 }
 
 }  // namespace
 
 void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride) {
   SpiralMoment moment = SpiralMomentAt(seconds);
-  SpiralFillTable(scene, moment);
-  DrawTiles(scene, scene.Table.data(), pixels, stride);
+  DrawFrame<uint32_t>(scene, nullptr, moment, pixels, stride);
   FrameTwinkles(scene, seconds);
   for (const SpiralSpark& s : scene.Sparks) {
     uint32_t* p = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t(s.Pixel / scene.Width) * stride) +
@@ -511,12 +532,14 @@ void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seco
   SpiralMoment moment = SpiralMomentAt(seconds);
   // The table's colours become palette indices: one lookup per design
   // entry, none per pixel.
-  FillTable8(scene, palette, moment);
-  DrawTiles(scene, scene.Table8.data(), pixels, stride);
+  DrawFrame<uint8_t>(scene, &palette, moment, pixels, stride);
   FrameTwinkles(scene, seconds);
-  for (const SpiralSpark& s : scene.Sparks)
+  for (const SpiralSpark& s : scene.Sparks) {
+    const int32_t ring = s.Cell / SpiralPhases, d = (s.Cell - moment.Shift) & PhaseMask;
+    const uint32_t c = scene.Designs[size_t(ring) * DesignEntries + size_t(d <= SpiralPhases / 2 ? d : SpiralPhases - d)];
     pixels[ptrdiff_t(s.Pixel / scene.Width) * stride + s.Pixel % scene.Width] =
-        SpiralIndexOf(palette, SparkOver(scene, s, moment.Shift, CellColour(scene, s.Cell, moment.Shift)));
+        SpiralIndexOf(palette, SparkOver(scene, s, moment.Shift, c));
+  }
 }
 
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count) {

@@ -89,6 +89,7 @@ struct SpiralScene {
   // The table of the frame being drawn: per cell the colour as 0x00RRGGBB.
   std::vector<uint32_t> Table;
   std::vector<uint8_t> Table8;          // the same as palette indices
+  std::vector<uint32_t> Designs;        // with a palette: per ring its design entries' colours
   std::vector<uint8_t> RingInks;        // per ring of the frame: amber, then gold, blue green red
   std::vector<double> Twinkles;         // per twinkling phase, the frame's twinkle
   // The threads that share a large frame; none on one core or for a small
