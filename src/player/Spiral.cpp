@@ -396,9 +396,6 @@ void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
   uint8_t indices[SpiralRowEntries];
   auto copy32 = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
   auto copy8 = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
-  auto reverse8 = [](const uint8_t* in, int32_t n, uint8_t* out) {
-    for (int32_t i = 0; i < n; ++i) out[-i] = in[i];
-  };
   for (int32_t ring = first; ring < last; ++ring) {
     uint32_t* design = palette ? &scene.Designs[size_t(ring) * DesignEntries] : scratch;
     SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
@@ -406,8 +403,8 @@ void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
       PlaceRow(design, shift, &scene.Table[size_t(ring) * SpiralPhases], copy32, SpiralKernels.Reversed);
       continue;
     }
-    for (int32_t d = 0; d < DesignEntries; ++d) indices[d] = SpiralIndexOf(*palette, design[d]);
-    PlaceRow(indices, shift, &scene.Table8[size_t(ring) * SpiralPhases], copy8, reverse8);
+    SpiralKernels.Indices(design, DesignEntries, palette->Index15.data(), indices);
+    PlaceRow(indices, shift, &scene.Table8[size_t(ring) * SpiralPhases], copy8, SpiralKernels.Reversed8);
   }
 }
 

@@ -23,9 +23,20 @@ void SpiralReversedPlain(const uint32_t* in, int32_t count, uint32_t* out) {
   for (int32_t i = 0; i < count; ++i) out[-i] = in[i];
 }
 
+void SpiralReversed8Plain(const uint8_t* in, int32_t count, uint8_t* out) {
+  for (int32_t i = 0; i < count; ++i) out[-i] = in[i];
+}
+
+void SpiralIndicesPlain(const uint32_t* colours, int32_t count, const uint8_t* index15, uint8_t* out) {
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t c = colours[i];
+    out[i] = index15[(c >> 9 & 0x7C00) | (c >> 6 & 0x3E0) | (c >> 3 & 0x1F)];
+  }
+}
+
 namespace {
 
-constexpr SpiralLoops plain = {SpiralColoursPlain, SpiralReversedPlain};
+constexpr SpiralLoops plain = {SpiralColoursPlain, SpiralReversedPlain, SpiralReversed8Plain, SpiralIndicesPlain};
 
 SpiralLoops Chosen(const CpuFeatures& has) {
   if (has.Avx2) return SpiralLoopsAvx2;

@@ -2,8 +2,8 @@
 // widest vector loops that the processor has (image/Cpu.h) and filled again
 // by the tests' switch. A frame's table is made ring by ring from the
 // ring's design entries (Spiral.h): Colours blends them with the ring's inks,
-// Reversed lays a ring's colours out backwards for the phases that mirror
-// them. Every entry has a plain loop; a vector loop gives the same bytes,
+// Indices turns the colours into palette indices, Reversed and Reversed8 lay
+// them out backwards for the phases that mirror them. Every entry has a plain loop; a vector loop gives the same bytes,
 // taking a block of the entries through the vector registers and leaving
 // the rest to the plain loop. Each instruction set's loops live in a file of
 // their own (SpiralLoopsSse2.cpp, SpiralLoopsAvx2.cpp).
@@ -25,10 +25,14 @@ constexpr int32_t SpiralRowPlanes = 5;
 // byte: (rest + part + part + 128) >> 8. The parts of a design entry add up
 // to at most 255 x 256 + 2 (every colour is a blend), which the 16-bit lanes
 // of the vector loops rely on.
-// Reversed: out[-i] = in[i] for i in 0..count - 1.
+// Reversed, Reversed8: out[-i] = in[i] for i in 0..count - 1.
+// Indices: out[i] = index15[the 15-bit colour of colours[i]] (red >> 3 << 10
+// | green >> 3 << 5 | blue >> 3), for a palette's 15-bit map.
 struct SpiralLoops {
   void (*Colours)(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out);
   void (*Reversed)(const uint32_t* in, int32_t count, uint32_t* out);
+  void (*Reversed8)(const uint8_t* in, int32_t count, uint8_t* out);
+  void (*Indices)(const uint32_t* colours, int32_t count, const uint8_t* index15, uint8_t* out);
 };
 extern SpiralLoops SpiralKernels;
 
@@ -41,4 +45,9 @@ void SpiralLoopsForTests(bool vector);
 // SpiralLoopsAvx2.cpp).
 void SpiralColoursPlain(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out);
 void SpiralReversedPlain(const uint32_t* in, int32_t count, uint32_t* out);
+void SpiralReversed8Plain(const uint8_t* in, int32_t count, uint8_t* out);
+void SpiralIndicesPlain(const uint32_t* colours, int32_t count, const uint8_t* index15, uint8_t* out);
 extern const SpiralLoops SpiralLoopsSse2, SpiralLoopsAvx2;
+// The AVX2 table's Indices too: its lookups are one by one, which wider
+// registers do not speed up.
+void SpiralIndicesSse2(const uint32_t* colours, int32_t count, const uint8_t* index15, uint8_t* out);

@@ -43,6 +43,18 @@ CPU_AVX2 void ReversedAvx2(const uint32_t* in, int32_t count, uint32_t* out) {
   SpiralReversedPlain(in + i, count - i, out - i);
 }
 
+// Thirty-two bytes backwards: the bytes within each half, then the halves.
+CPU_AVX2 void Reversed8Avx2(const uint8_t* in, int32_t count, uint8_t* out) {
+  const __m256i backwards = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11,
+                                             10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  int32_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    const __m256i v = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), backwards);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out - i - 31), _mm256_permute4x64_epi64(v, 0x4E));
+  }
+  SpiralReversed8Plain(in + i, count - i, out - i);
+}
+
 }  // namespace
 
-const SpiralLoops SpiralLoopsAvx2 = {ColoursAvx2, ReversedAvx2};
+const SpiralLoops SpiralLoopsAvx2 = {ColoursAvx2, ReversedAvx2, Reversed8Avx2, SpiralIndicesSse2};

@@ -41,6 +41,44 @@ CPU_SSE2 void ReversedSse2(const uint32_t* in, int32_t count, uint32_t* out) {
   SpiralReversedPlain(in + i, count - i, out - i);
 }
 
+// Sixteen bytes backwards: the dwords, the words within them, the bytes
+// within those.
+CPU_SSE2 void Reversed8Sse2(const uint8_t* in, int32_t count, uint8_t* out) {
+  int32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m128i v = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), 0x1B);
+    v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out - i - 15), v);
+  }
+  SpiralReversed8Plain(in + i, count - i, out - i);
+}
+
+// The 15-bit colours of four colours 0x00RRGGBB.
+CPU_SSE2_INLINE __m128i Keys(const uint32_t* colours) {
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours));
+  const __m128i red = _mm_and_si128(_mm_srli_epi32(c, 9), _mm_set1_epi32(0x7C00));
+  const __m128i green = _mm_and_si128(_mm_srli_epi32(c, 6), _mm_set1_epi32(0x3E0));
+  return _mm_or_si128(_mm_or_si128(red, green), _mm_and_si128(_mm_srli_epi32(c, 3), _mm_set1_epi32(0x1F)));
+}
+
 }  // namespace
 
-const SpiralLoops SpiralLoopsSse2 = {ColoursSse2, ReversedSse2};
+// Eight colours' 15-bit colours at a time as words, each then looked up.
+CPU_SSE2 void SpiralIndicesSse2(const uint32_t* colours, int32_t count, const uint8_t* index15, uint8_t* out) {
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i k = _mm_packs_epi32(Keys(colours + i), Keys(colours + i + 4));
+    out[i] = index15[_mm_extract_epi16(k, 0)];
+    out[i + 1] = index15[_mm_extract_epi16(k, 1)];
+    out[i + 2] = index15[_mm_extract_epi16(k, 2)];
+    out[i + 3] = index15[_mm_extract_epi16(k, 3)];
+    out[i + 4] = index15[_mm_extract_epi16(k, 4)];
+    out[i + 5] = index15[_mm_extract_epi16(k, 5)];
+    out[i + 6] = index15[_mm_extract_epi16(k, 6)];
+    out[i + 7] = index15[_mm_extract_epi16(k, 7)];
+  }
+  SpiralIndicesPlain(colours + i, count - i, index15, out + i);
+}
+
+const SpiralLoops SpiralLoopsSse2 = {ColoursSse2, ReversedSse2, Reversed8Sse2, SpiralIndicesSse2};

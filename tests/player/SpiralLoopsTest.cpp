@@ -62,4 +62,34 @@ TEST(SpiralLoops, VectorReversedIsThePlainReversed) {
     }
 }
 
+TEST(SpiralLoops, VectorReversedBytesAreThePlainOnes) {
+  std::mt19937 random(3);
+  for (const SpiralLoops* loops : VectorLoops())
+    for (int32_t round = 0; round < 300; ++round) {
+      const int32_t count = int32_t(random() % 600);
+      std::vector<uint8_t> in(static_cast<size_t>(count));
+      for (uint8_t& v : in) v = uint8_t(random());
+      std::vector<uint8_t> want(size_t(count) + 2, 0xA5), got = want;
+      SpiralReversed8Plain(in.data(), count, want.data() + count);
+      loops->Reversed8(in.data(), count, got.data() + count);
+      ASSERT_EQ(got, want) << "count " << count;
+    }
+}
+
+TEST(SpiralLoops, VectorIndicesAreThePlainIndices) {
+  std::mt19937 random(4);
+  std::vector<uint8_t> index15(32768);
+  for (uint8_t& k : index15) k = uint8_t(random());
+  for (const SpiralLoops* loops : VectorLoops())
+    for (int32_t round = 0; round < 300; ++round) {
+      const int32_t count = int32_t(random() % (SpiralRowEntries + 1));
+      std::vector<uint32_t> colours(static_cast<size_t>(count));
+      for (uint32_t& c : colours) c = uint32_t(random()) & 0xFFFFFF;
+      std::vector<uint8_t> want(size_t(count) + 1, 0xA5), got = want;
+      SpiralIndicesPlain(colours.data(), count, index15.data(), want.data());
+      loops->Indices(colours.data(), count, index15.data(), got.data());
+      ASSERT_EQ(got, want) << "count " << count;
+    }
+}
+
 }  // namespace
