@@ -104,9 +104,13 @@ void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
   }
   scene.Tiles.clear();
   scene.BandTiles.clear();
+  scene.BandSparks.clear();
+  size_t spark = 0;
   for (int32_t y0 = 0; y0 < h; y0 += band) {
     const int32_t y1 = y0 + band < h ? y0 + band : h;
     scene.BandTiles.push_back(int32_t(scene.Tiles.size()));
+    while (spark < scene.Sparks.size() && scene.Sparks[spark].Pixel < y0 * w) ++spark;
+    scene.BandSparks.push_back(int32_t(spark));
     for (int32_t x0 = 0; x0 < w;) {
       int32_t lo = INT32_MAX, hi = -1, x = x0;
       for (; x < w && x - x0 < MaxTileWidth; ++x) {
@@ -123,6 +127,7 @@ void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
     }
   }
   scene.BandTiles.push_back(int32_t(scene.Tiles.size()));
+  scene.BandSparks.push_back(int32_t(scene.Sparks.size()));
   scene.Cells.resize(cells.size());
   uint32_t at = 0;
   for (SpiralTile& tile : scene.Tiles) {
@@ -482,6 +487,20 @@ void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
       for (; x < width; ++x) out[x] = table[cell[x]];
     }
   }
+  // The band's sparks over its pixels, which are still in the caches.
+  const int32_t shift = job.Moment.Shift;
+  for (int32_t i = scene.BandSparks[size_t(band)]; i < scene.BandSparks[size_t(band) + 1]; ++i) {
+    const SpiralSpark& s = scene.Sparks[size_t(i)];
+    Pixel* p = reinterpret_cast<Pixel*>(job.Pixels + ptrdiff_t(s.Pixel / scene.Width) * job.Stride) +
+               s.Pixel % scene.Width;
+    if (!job.Palette) {
+      *p = Pixel(SparkOver(scene, s, shift, scene.Table[size_t(s.Cell)]));
+      continue;
+    }
+    const int32_t ring = s.Cell / SpiralPhases, d = (s.Cell - shift) & PhaseMask;
+    const uint32_t c = scene.Designs[size_t(ring) * DesignEntries + size_t(d <= SpiralPhases / 2 ? d : SpiralPhases - d)];
+    *p = Pixel(SpiralIndexOf(*job.Palette, SparkOver(scene, s, shift, c)));
+  }
 }
 
 template <class Pixel>
@@ -514,29 +533,16 @@ void DrawFrame(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
 }  // namespace
 
 void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride) {
-  SpiralMoment moment = SpiralMomentAt(seconds);
-  DrawFrame<uint32_t>(scene, nullptr, moment, pixels, stride);
   FrameTwinkles(scene, seconds);
-  for (const SpiralSpark& s : scene.Sparks) {
-    uint32_t* p = reinterpret_cast<uint32_t*>(pixels + ptrdiff_t(s.Pixel / scene.Width) * stride) +
-                  s.Pixel % scene.Width;
-    *p = SparkOver(scene, s, moment.Shift, scene.Table[size_t(s.Cell)]);
-  }
+  DrawFrame<uint32_t>(scene, nullptr, SpiralMomentAt(seconds), pixels, stride);
 }
 
 void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seconds, uint8_t* pixels,
                    int32_t stride) {
-  SpiralMoment moment = SpiralMomentAt(seconds);
   // The table's colours become palette indices: one lookup per design
   // entry, none per pixel.
-  DrawFrame<uint8_t>(scene, &palette, moment, pixels, stride);
   FrameTwinkles(scene, seconds);
-  for (const SpiralSpark& s : scene.Sparks) {
-    const int32_t ring = s.Cell / SpiralPhases, d = (s.Cell - moment.Shift) & PhaseMask;
-    const uint32_t c = scene.Designs[size_t(ring) * DesignEntries + size_t(d <= SpiralPhases / 2 ? d : SpiralPhases - d)];
-    pixels[ptrdiff_t(s.Pixel / scene.Width) * stride + s.Pixel % scene.Width] =
-        SpiralIndexOf(palette, SparkOver(scene, s, moment.Shift, c));
-  }
+  DrawFrame<uint8_t>(scene, &palette, SpiralMomentAt(seconds), pixels, stride);
 }
 
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count) {

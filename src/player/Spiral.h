@@ -79,12 +79,13 @@ struct SpiralScene {
   std::vector<uint16_t> Cells;
   std::vector<SpiralTile> Tiles;
   std::vector<int32_t> BandTiles;       // the first tile of each band, and the end
+  std::vector<int32_t> BandSparks;      // the first spark of each band, and the end
   // Per ring a design row (SpiralLoops.h): design phases 0..SpiralPhases / 2.
   // A colour is a blend, so the three parts add up to at most 255.
   std::vector<uint16_t> Rows;
   std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
   std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
-  std::vector<SpiralSpark> Sparks;
+  std::vector<SpiralSpark> Sparks;      // in the order of their pixels
   uint8_t ArmCube[SpiralPhases];        // the arms' brightness cubed per phase, 1.0 = 255
   // The table of the frame being drawn: per cell the colour as 0x00RRGGBB.
   std::vector<uint32_t> Table;
