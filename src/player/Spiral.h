@@ -18,8 +18,8 @@
 // cell is then 16 bits from the tile's first ring, and the table entries a
 // tile reads are few enough to stay in the processor's first cache. The
 // table's rows are made with the vector loops of SpiralLoops.h. A large
-// frame's tiles are shared with worker threads (the bands are taken in
-// turn), which draw the same bytes as one thread does.
+// frame's table and bands are shared with worker threads (its parts are
+// taken in turn), which draw the same bytes as one thread does.
 //
 // What a frame shows of the built-in picture's design (assets/SpiralPicture):
 // the arms, their crests, the ripples, the core's glow, the shading towards
@@ -102,9 +102,10 @@ struct SpiralScene {
 // design placed as place says. The scene's vectors are its own. A frame of
 // SpiralCrewPixels pixels or more is shared with one thread fewer than the
 // processor's cores (at most three); when they cannot be started, the frame
-// is drawn on one thread.
+// is drawn on one thread. A smaller frame takes one thread a few
+// milliseconds, and sharing it costs more processor time than it saves.
 void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place);
-constexpr int32_t SpiralCrewPixels = 512 * 512;
+constexpr int32_t SpiralCrewPixels = 2560 * 1440;
 // The number of threads that draw the scene's frames besides the caller;
 // SpiralSetWorkers changes it (0: the caller alone), for the tests that
 // compare the two and for a program that wants its frames on one core.
