@@ -48,32 +48,28 @@ TEST(SpiralLoops, VectorColoursAreThePlainColours) {
     }
 }
 
-TEST(SpiralLoops, VectorReversedIsThePlainReversed) {
-  std::mt19937 random(2);
-  for (const SpiralLoops* loops : VectorLoops())
-    for (int32_t round = 0; round < 300; ++round) {
-      const int32_t count = int32_t(random() % 600);
-      std::vector<uint32_t> in(static_cast<size_t>(count));
-      for (uint32_t& v : in) v = uint32_t(random());
-      std::vector<uint32_t> want(size_t(count) + 2, 0xDEADBEEF), got = want;
-      SpiralReversedPlain(in.data(), count, want.data() + count);
-      loops->Reversed(in.data(), count, got.data() + count);
-      ASSERT_EQ(got, want) << "count " << count;
-    }
+// A reversal's vector loop against its plain one for counts 0 .. 599,
+// with a guard entry on each side of what it writes.
+template <class T>
+void ReversesLikeThePlainLoop(std::mt19937& random, void (*plain)(const T*, int32_t, T*),
+                              void (*vector)(const T*, int32_t, T*)) {
+  for (int32_t round = 0; round < 300; ++round) {
+    const int32_t count = int32_t(random() % 600);
+    std::vector<T> in(static_cast<size_t>(count));
+    for (T& v : in) v = T(random());
+    std::vector<T> want(size_t(count) + 2, T(0xA5A5A5A5u)), got = want;
+    plain(in.data(), count, want.data() + count);
+    vector(in.data(), count, got.data() + count);
+    ASSERT_EQ(got, want) << "count " << count;
+  }
 }
 
-TEST(SpiralLoops, VectorReversedBytesAreThePlainOnes) {
-  std::mt19937 random(3);
-  for (const SpiralLoops* loops : VectorLoops())
-    for (int32_t round = 0; round < 300; ++round) {
-      const int32_t count = int32_t(random() % 600);
-      std::vector<uint8_t> in(static_cast<size_t>(count));
-      for (uint8_t& v : in) v = uint8_t(random());
-      std::vector<uint8_t> want(size_t(count) + 2, 0xA5), got = want;
-      SpiralReversed8Plain(in.data(), count, want.data() + count);
-      loops->Reversed8(in.data(), count, got.data() + count);
-      ASSERT_EQ(got, want) << "count " << count;
-    }
+TEST(SpiralLoops, VectorReversalsAreThePlainOnes) {
+  std::mt19937 random(2);
+  for (const SpiralLoops* loops : VectorLoops()) {
+    ReversesLikeThePlainLoop<uint32_t>(random, SpiralReversedPlain, loops->Reversed);
+    ReversesLikeThePlainLoop<uint8_t>(random, SpiralReversed8Plain, loops->Reversed8);
+  }
 }
 
 TEST(SpiralLoops, VectorIndicesAreThePlainIndices) {
