@@ -1,11 +1,13 @@
 // PlayerWineBench: the player's frames as the Windows program draws them,
 // timed under Wine on the display it runs on (bench/player_wine.sh starts a
 // display of each depth at the size it is given).
-//   PlayerWineBench frames N   N frames drawn, then put on the screen: the
-//                              median milliseconds of drawing, of putting
-//                              on the screen, and of both (wall clock, which
-//                              a loaded machine stretches), and the
-//                              processor time a frame took
+//   PlayerWineBench frames N [T]  N frames drawn, then put on the screen,
+//                              on T threads (the player's own number when
+//                              not given): the median milliseconds of
+//                              drawing, of putting on the screen, and of
+//                              both (wall clock, which a loaded machine
+//                              stretches), and the processor time a frame
+//                              took
 //   PlayerWineBench cpu S      the player's loop for S seconds at the default
 //                              frame delay: processor time (the whole
 //                              process's, its start included) and its share
@@ -45,9 +47,10 @@ double ProcessorMs() {
   return Ms(user) + Ms(kernel);
 }
 
-int Frames(int32_t count) {
+int Frames(int32_t count, int32_t threads) {
   PlayerScreen screen;
   if (!PlayerOpen(screen)) return 1;
+  if (threads > 0) SpiralSetWorkers(screen.Scene, threads - 1);
   std::vector<double> draw, present, both;
   const double cpu0 = ProcessorMs();
   for (int32_t i = 0; i < count; ++i) {
@@ -63,10 +66,10 @@ int Frames(int32_t count) {
     both.push_back(t2 - t0);
   }
   const double cpu = (ProcessorMs() - cpu0) / count;
-  std::printf("%dx%d %s: drawn %.2f ms, put on screen %.2f ms, both %.2f ms (medians of %d frames); "
-              "processor %.2f ms a frame\n",
-              screen.Width, screen.Height, screen.Indexed ? "256 colours" : "true colour", Median(draw),
-              Median(present), Median(both), count, cpu);
+  std::printf("%dx%d %s, %d threads: drawn %.2f ms, put on screen %.2f ms, both %.2f ms (medians of %d "
+              "frames); processor %.2f ms a frame\n",
+              screen.Width, screen.Height, screen.Indexed ? "256 colours" : "true colour",
+              SpiralWorkers(screen.Scene) + 1, Median(draw), Median(present), Median(both), count, cpu);
   PlayerClose(screen);
   return 0;
 }
@@ -88,7 +91,7 @@ int Cpu(int32_t seconds) {
 int main(int argc, char** argv) {
   int32_t n = argc > 2 ? std::atoi(argv[2]) : 0;
   int rc = 2;
-  if (argc > 2 && std::strcmp(argv[1], "frames") == 0 && n > 0) rc = Frames(n);
+  if (argc > 2 && std::strcmp(argv[1], "frames") == 0 && n > 0) rc = Frames(n, argc > 3 ? std::atoi(argv[3]) : 0);
   if (argc > 2 && std::strcmp(argv[1], "cpu") == 0 && n > 0) rc = Cpu(n);
   std::fflush(stdout);
   return rc;
