@@ -1,8 +1,6 @@
 // The player's plain loops and the one place that picks the vector loops.
 #include "player/SpiralLoops.h"
 
-#include "image/Cpu.h"
-
 void SpiralColoursPlain(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out) {
   const uint16_t* __restrict b0 = row;
   const uint16_t* __restrict g0 = row + SpiralRowEntries;
@@ -53,9 +51,11 @@ SpiralLoops SpiralKernels = plain;
 namespace {
 
 struct FillAtStart {
-  FillAtStart() { SpiralKernels = Chosen(CpuHas()); }
+  FillAtStart() { SpiralKernels = SpiralLoopsOf(CpuStartTier()); }
 } fillAtStart;
 
 }  // namespace
 
-void SpiralLoopsForTests(bool vector) { SpiralKernels = vector ? Chosen(CpuHas()) : plain; }
+SpiralLoops SpiralLoopsOf(CpuTier tier) { return Chosen(CpuCapped(CpuHas(), tier)); }
+
+void SpiralLoopsForTests(CpuTier tier) { SpiralKernels = SpiralLoopsOf(tier); }

@@ -1,6 +1,6 @@
-// SpiralLoops: the player's table of loops, filled once at start with the
-// widest vector loops that the processor has (image/Cpu.h) and filled again
-// by the tests' switch. A frame's table is made ring by ring from the
+// SpiralLoops: the player's table of loops, filled once at start for the
+// tier of loops of the image layer (image/Cpu.h: the processor's, capped by
+// SPIRALUX_CPU) and filled again by the tests' switch. A frame's table is made ring by ring from the
 // ring's design entries (Spiral.h): Colours blends them with the ring's inks,
 // Indices turns the colours into palette indices, Reversed and Reversed8 lay
 // them out backwards for the phases that mirror them. Every entry has a plain loop; a vector loop gives the same bytes,
@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "image/Cpu.h"
 
 // Entries of a ring's design row, one plane after another: the fixed part's
 // blue, green and red in 8.8 fixed point, then the weights of the amber and
@@ -36,10 +38,12 @@ struct SpiralLoops {
 };
 extern SpiralLoops SpiralKernels;
 
-// Fills the table with the vector loops that the processor has (true, as at
-// start) or with the plain loops only (false), for the tests that compare
-// the two.
-void SpiralLoopsForTests(bool vector);
+// The table for a tier (CpuTier::Plain: the plain loops only; sse2 and
+// ssse3: the SSE2 loops; avx2 and avx512: the AVX2 ones), never above the
+// processor's sets; and the table filled again for a tier, for the tests
+// that compare the tiers (CpuStartTier() restores the start).
+SpiralLoops SpiralLoopsOf(CpuTier tier);
+void SpiralLoopsForTests(CpuTier tier);
 
 // The plain loops, and the vector ones (SpiralLoopsSse2.cpp,
 // SpiralLoopsAvx2.cpp).

@@ -374,9 +374,9 @@ TEST_F(Quant, LargePicturesCountLikeThePlainLoop) {
 // QuantPaletteOf over a picture's pixels, each weighing one, or over its
 // distinct colours weighing their counts (and colours weighing nothing),
 // gives the palette that the steps give for the picture, box-built or
-// exact, with the vector search and without; its lookup is QuantNearest's.
+// exact, with each tier's search; its lookup is QuantNearest's.
 using QuantColours = VectorLoopsFixture;
-INSTANTIATE_TEST_SUITE_P(Vector, QuantColours, VectorLoopsOnAndOff);
+INSTANTIATE_TEST_SUITE_P(Vector, QuantColours, EveryCpuTier);
 
 TEST_P(QuantColours, ThePixelsOfAPictureGiveItsPalette) {
   std::mt19937 rng(5);

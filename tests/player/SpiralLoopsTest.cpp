@@ -11,10 +11,11 @@
 
 namespace {
 
-std::vector<const SpiralLoops*> VectorLoops() {
-  std::vector<const SpiralLoops*> loops;
-  if (CpuHas().Sse2) loops.push_back(&SpiralLoopsSse2);
-  if (CpuHas().Avx2) loops.push_back(&SpiralLoopsAvx2);
+// The tables of the tiers above the plain one that the processor has.
+std::vector<SpiralLoops> VectorLoops() {
+  std::vector<SpiralLoops> loops;
+  for (CpuTier tier : {CpuTier::Sse2, CpuTier::Avx2})
+    if (tier <= CpuTierOf(CpuHas())) loops.push_back(SpiralLoopsOf(tier));
   return loops;
 }
 
@@ -35,7 +36,7 @@ std::vector<uint16_t> RandomRow(std::mt19937& random) {
 
 TEST(SpiralLoops, VectorColoursAreThePlainColours) {
   std::mt19937 random(1);
-  for (const SpiralLoops* loops : VectorLoops())
+  for (const SpiralLoops& loops : VectorLoops())
     for (int32_t round = 0; round < 300; ++round) {
       const std::vector<uint16_t> row = RandomRow(random);
       uint8_t inks[6];
@@ -43,7 +44,7 @@ TEST(SpiralLoops, VectorColoursAreThePlainColours) {
       const int32_t count = int32_t(random() % (SpiralRowEntries + 1));
       std::vector<uint32_t> want(SpiralRowEntries + 1, 0xDEADBEEF), got = want;
       SpiralColoursPlain(row.data(), inks, count, want.data());
-      loops->Colours(row.data(), inks, count, got.data());
+      loops.Colours(row.data(), inks, count, got.data());
       ASSERT_EQ(got, want) << "count " << count;
     }
 }
@@ -66,9 +67,9 @@ void ReversesLikeThePlainLoop(std::mt19937& random, void (*plain)(const T*, int3
 
 TEST(SpiralLoops, VectorReversalsAreThePlainOnes) {
   std::mt19937 random(2);
-  for (const SpiralLoops* loops : VectorLoops()) {
-    ReversesLikeThePlainLoop<uint32_t>(random, SpiralReversedPlain, loops->Reversed);
-    ReversesLikeThePlainLoop<uint8_t>(random, SpiralReversed8Plain, loops->Reversed8);
+  for (const SpiralLoops& loops : VectorLoops()) {
+    ReversesLikeThePlainLoop<uint32_t>(random, SpiralReversedPlain, loops.Reversed);
+    ReversesLikeThePlainLoop<uint8_t>(random, SpiralReversed8Plain, loops.Reversed8);
   }
 }
 
@@ -76,14 +77,14 @@ TEST(SpiralLoops, VectorIndicesAreThePlainIndices) {
   std::mt19937 random(4);
   std::vector<uint8_t> index15(32768);
   for (uint8_t& k : index15) k = uint8_t(random());
-  for (const SpiralLoops* loops : VectorLoops())
+  for (const SpiralLoops& loops : VectorLoops())
     for (int32_t round = 0; round < 300; ++round) {
       const int32_t count = int32_t(random() % (SpiralRowEntries + 1));
       std::vector<uint32_t> colours(static_cast<size_t>(count));
       for (uint32_t& c : colours) c = uint32_t(random()) & 0xFFFFFF;
       std::vector<uint8_t> want(size_t(count) + 1, 0xA5), got = want;
       SpiralIndicesPlain(colours.data(), count, index15.data(), want.data());
-      loops->Indices(colours.data(), count, index15.data(), got.data());
+      loops.Indices(colours.data(), count, index15.data(), got.data());
       ASSERT_EQ(got, want) << "count " << count;
     }
 }

@@ -206,7 +206,7 @@ TEST(Spiral, FramesAreTheBytesOfTheRowByRowRenderer) {
     const int32_t stride8 = (c.Width + 3) & ~3;
     std::vector<uint8_t> frame32(size_t(c.Width) * c.Height * 4), frame8(size_t(stride8) * c.Height);
     for (int32_t workers : {0, 3}) {
-      SpiralLoopsForTests(workers == 0);
+      SpiralLoopsForTests(workers == 0 ? CpuStartTier() : CpuTier::Plain);
       SpiralSetWorkers(scene, workers);
       SpiralRender32(scene, c.Seconds, frame32.data(), c.Width * 4);
       SpiralRender8(scene, palette, c.Seconds, frame8.data(), stride8);
@@ -216,7 +216,7 @@ TEST(Spiral, FramesAreTheBytesOfTheRowByRowRenderer) {
                                                               << " with " << workers << " workers";
     }
   }
-  SpiralLoopsForTests(true);
+  SpiralLoopsForTests(CpuStartTier());
 }
 
 TEST(Spiral, SizesOutOfRangeAreAnInvalidMemoryRequest) {
