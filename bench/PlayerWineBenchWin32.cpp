@@ -63,7 +63,8 @@ int Frames(int32_t count) {
   const double cpu = (ProcessorMs() - cpu0) / count;
   std::printf("%dx%d %s: drawn %.2f ms, put on screen %.2f ms, both %.2f ms (medians of %d frames); "
               "processor %.2f ms a frame\n",
-              screen.Width, screen.Height, screen.Indexed ? "256 colours" : "true colour", Median(draw),
+              screen.Scenes->Layout.Window.Width, screen.Scenes->Layout.Window.Height,
+              screen.Scenes->Indexed ? "256 colours" : "true colour", Median(draw),
               Median(present), Median(both), count, cpu);
   PlayerClose(screen);
   return 0;
