@@ -20,9 +20,9 @@
 #                                 tests (tests/win32/XineramaLayout.c) as
 #                                 DIR/BITS/libXinerama.so.1 for each BITS
 #                                 (64, and 32 for Wine's i386 side) and sets
-#                                 LIB_XINERAMA_PATH to those folders, the
-#                                 LD_LIBRARY_PATH that puts it in the real
-#                                 library's place
+#                                 LIB_XINERAMA_PATH to those folders (as
+#                                 absolute paths), the LD_LIBRARY_PATH that
+#                                 puts it in the real library's place
 #   lib_stop                      ends the Wine prefix's wineserver and every
 #                                 Xvfb that lib_xvfb started
 #
@@ -65,7 +65,8 @@ lib_wait() {  # seconds command...
 }
 
 lib_xinerama() {  # dir bits...
-  local dir=$1 bits flag
+  local dir bits flag
+  dir=$(realpath -m "$1")  # Wine's programs run in folders of their own
   shift
   LIB_XINERAMA_PATH=
   for bits in "$@"; do
