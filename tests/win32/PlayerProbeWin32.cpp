@@ -34,6 +34,16 @@ namespace {
 
 HWND Player() { return FindWindowA(PlayerClass, PlayerTitle); }
 
+// The player window of this process (another copy may be playing too).
+HWND OwnPlayer() {
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, PlayerClass, PlayerTitle));) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
 int Window() {
   HWND w = Player();
   if (!w) {
@@ -136,7 +146,7 @@ int Rest(int count, char** states) {
   PlayerStats stats;
   std::thread watcher([&] {
     HWND w = nullptr;
-    for (int i = 0; i < 600 && !(w = Player()); ++i) Sleep(100);
+    for (int i = 0; i < 600 && !(w = OwnPlayer()); ++i) Sleep(100);
     if (!w) return;
     Sleep(1000);  // the first frames
     for (int i = 0; i < count; ++i) {

@@ -403,6 +403,9 @@ def saver_ends(display, depth):
             case(f"Player{depth}.WhenTheSaverIsTerminatedThePlayerEndsWithinHalfASecond", body)
         finally:
             saver.kill()
+            if player_window(display):  # a player that outlived its saver
+                probe(display, "close")
+                wait_until(lambda: player_window(display) is None)
 
 
 def follows_display_changes(display, depth):
