@@ -8,9 +8,13 @@
 //   playerprobe close       posts WM_CLOSE to the player window
 //   playerprobe delay       the frame delay that the player reads
 //                           (GetFrameDelay), printed and as the exit code
-//   playerprobe end-saver   ends the screen saver that started the player
-//                           with TerminateProcess, as Windows does, and
-//                           tells when the player ended after it
+//   playerprobe launch PLAYER  starts the program PLAYER and waits for it:
+//                           copied under a .scr name, a screen saver that
+//                           starts the player in no job object
+//   playerprobe end-parent  ends the process that started the player (its
+//                           screen saver) with TerminateProcess, as Windows
+//                           does, and tells whether the player ended within
+//                           2 s after it and when
 //   playerprobe mode W H    changes the display's resolution, as the
 //                           display settings do
 //   playerprobe rest STATE...  plays the player in this process and tells
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/Common1Win32.h"
@@ -97,24 +102,37 @@ DWORD ParentOf(DWORD process) {
   return parent;
 }
 
-int EndSaver() {
+int EndParent() {
   DWORD playerId = 0;
   if (HWND w = Player()) GetWindowThreadProcessId(w, &playerId);
   HANDLE player = playerId ? OpenProcess(SYNCHRONIZE, FALSE, playerId) : nullptr;
-  const DWORD saverId = playerId ? ParentOf(playerId) : 0;
-  HANDLE saver = saverId ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, saverId) : nullptr;
-  if (!player || !saver) {
-    std::printf("no %s (player process %lu, its parent %lu)\n", player ? "saver" : "player", playerId, saverId);
+  const DWORD parentId = playerId ? ParentOf(playerId) : 0;
+  HANDLE parent = parentId ? OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, parentId) : nullptr;
+  if (!player || !parent) {
+    std::printf("no %s (player process %lu, its parent %lu)\n", player ? "parent" : "player", playerId, parentId);
     return 1;
   }
-  TerminateProcess(saver, 1);
-  WaitForSingleObject(saver, 10000);
+  TerminateProcess(parent, 1);
+  WaitForSingleObject(parent, 10000);
   const DWORD start = GetTickCount();
-  const bool ended = WaitForSingleObject(player, 10000) == WAIT_OBJECT_0;
-  std::printf("player %s %lu ms after the saver\n", ended ? "ended" : "still plays", GetTickCount() - start);
-  CloseHandle(saver);
+  const bool ended = WaitForSingleObject(player, 2000) == WAIT_OBJECT_0;
+  std::printf("player %s %lu ms after its parent\n", ended ? "ended" : "still plays", GetTickCount() - start);
+  CloseHandle(parent);
   CloseHandle(player);
   return ended ? 0 : 1;
+}
+
+int Launch(const char* program) {
+  std::string commandLine = std::string("\"") + program + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+    return 1;
+  WaitForSingleObject(child.hProcess, INFINITE);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return 0;
 }
 
 int Mode(int32_t width, int32_t height) {
@@ -178,7 +196,8 @@ int main(int argc, char** argv) {
            : std::strcmp(what, "monitors") == 0 ? Monitors()
            : std::strcmp(what, "close") == 0    ? Close()
            : std::strcmp(what, "delay") == 0    ? Delay()
-           : std::strcmp(what, "end-saver") == 0 ? EndSaver()
+           : std::strcmp(what, "end-parent") == 0 ? EndParent()
+           : std::strcmp(what, "launch") == 0 && argc == 3 ? Launch(argv[2])
            : std::strcmp(what, "mode") == 0 && argc == 4 ? Mode(std::atoi(argv[2]), std::atoi(argv[3]))
            : std::strcmp(what, "rest") == 0      ? Rest(argc - 2, argv + 2)
                                                  : 2;

@@ -382,30 +382,52 @@ def saver_waits(display, depth):
             saver.kill()
 
 
-def saver_ends(display, depth):
+# What starts the player, and whether the player ends within half a second
+# when that process is ended with TerminateProcess: Spiralux.scr /s (the
+# player in its job object, and its own wait on the saver); a screen saver
+# that puts it in no job (playerprobe under a .scr name), where its own wait
+# ends it; and a program that is no screen saver, whose end leaves it
+# playing.
+PARENTS = [
+    ("WhenTheSaverIsTerminatedThePlayerEndsWithinHalfASecond", "saver", True),
+    ("WhenASaverWithoutAJobIsTerminatedThePlayerEndsWithinHalfASecond", "Probe.scr", True),
+    ("WhenAnotherProgramThatStartedItEndsThePlayerPlaysOn", "Probe.exe", False),
+]
+
+
+def ends_with_its_saver(display, depth):
     # Without a window manager Wine waits up to two seconds for one to
     # confirm that a window it thinks managed has gone; Managed = N tells it
     # that none manages the player's window, as on Windows, where ending
     # takes no such wait.
+    folder = tempfile.mkdtemp(prefix="spiralux-parent-")
     with installed_player(display), wine_settings(display, [(X11_DRIVER, "Managed", "N")]):
-        saver = Player(display, exe=ARGS.saver, args=["/s"])
-        try:
-            def body():
-                wait_until(lambda: player_window(display) is not None or not saver.running())
-                check(player_window(display) is not None, "Spiralux.scr /s did not start the player")
-                check(wait_until(lambda: "rect" in window_facts(display)), "Windows knows no player window")
-                time.sleep(1.0)
-                out = probe(display, "end-saver")
-                ended = re.search(r"player ended (\d+) ms after the saver", out)
-                check(ended and int(ended.group(1)) <= 500, f"playerprobe end-saver: {out.strip()}")
-                check(wait_until(lambda: player_window(display) is None), "the player window stayed")
+        for name, parent, ends in PARENTS:
+            if parent == "saver":
+                starter = Player(display, exe=ARGS.saver, args=["/s"])
+            else:
+                shutil.copy(ARGS.probe, os.path.join(folder, parent))
+                starter = Player(display, exe=os.path.join(folder, parent), args=["launch", windows_path(ARGS.player)])
+            try:
+                def body():
+                    wait_until(lambda: player_window(display) is not None or not starter.running())
+                    check(wait_until(lambda: "rect" in window_facts(display)), f"{parent} did not start the player")
+                    time.sleep(1.0)
+                    out = probe(display, "end-parent")
+                    ended = re.search(r"player ended (\d+) ms after its parent", out)
+                    if ends:
+                        check(ended and int(ended.group(1)) <= 500, f"playerprobe end-parent: {out.strip()}")
+                        check(wait_until(lambda: player_window(display) is None), "the player window stayed")
+                    else:
+                        check("still plays" in out, f"playerprobe end-parent: {out.strip()}")
 
-            case(f"Player{depth}.WhenTheSaverIsTerminatedThePlayerEndsWithinHalfASecond", body)
-        finally:
-            saver.kill()
-            if player_window(display):  # a player that outlived its saver
-                probe(display, "close")
-                wait_until(lambda: player_window(display) is None)
+                case(f"Player{depth}.{name}", body)
+            finally:
+                starter.kill()
+                if player_window(display):  # a player that outlived its parent
+                    probe(display, "close")
+                    wait_until(lambda: player_window(display) is None)
+    shutil.rmtree(folder, ignore_errors=True)
 
 
 def follows_display_changes(display, depth):
@@ -556,7 +578,7 @@ def main():
         key_ends_and_second_copy_leaves(display, depth)
         close_ends(display, depth)
         saver_waits(display, depth)
-        saver_ends(display, depth)
+        ends_with_its_saver(display, depth)
         rests_while_the_display_is_off(display, depth)
         follows_display_changes(display, depth)
     every_monitor_gets_its_own_spiral()
