@@ -50,7 +50,8 @@ double ProcessorMs() {
 int Frames(int32_t count, int32_t threads) {
   PlayerScreen screen;
   if (!PlayerOpen(screen)) return 1;
-  if (threads > 0) SpiralSetWorkers(screen.Scene, threads - 1);
+  if (threads > 0)
+    for (PlayerFrame& f : screen.Scenes->Frames) SpiralSetWorkers(f.Scene, threads - 1);
   std::vector<double> draw, present, both;
   const double cpu0 = ProcessorMs();
   for (int32_t i = 0; i < count; ++i) {
@@ -68,8 +69,10 @@ int Frames(int32_t count, int32_t threads) {
   const double cpu = (ProcessorMs() - cpu0) / count;
   std::printf("%dx%d %s, %d threads: drawn %.2f ms, put on screen %.2f ms, both %.2f ms (medians of %d "
               "frames); processor %.2f ms a frame\n",
-              screen.Width, screen.Height, screen.Indexed ? "256 colours" : "true colour",
-              SpiralWorkers(screen.Scene) + 1, Median(draw), Median(present), Median(both), count, cpu);
+              screen.Scenes->Layout.Window.Width, screen.Scenes->Layout.Window.Height,
+              screen.Scenes->Indexed ? "256 colours" : "true colour",
+              SpiralWorkers(screen.Scenes->Frames.front().Scene) + 1, Median(draw), Median(present),
+              Median(both), count, cpu);
   PlayerClose(screen);
   return 0;
 }

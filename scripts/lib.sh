@@ -16,6 +16,13 @@
 #                                 does not exist yet, with Wine's own fonts
 #   lib_wait SECONDS COMMAND...   runs COMMAND every 0.2 s until it succeeds;
 #                                 false when SECONDS pass first
+#   lib_xinerama DIR BITS...      builds the Xinerama stand-in of the Wine
+#                                 tests (tests/win32/XineramaLayout.c) as
+#                                 DIR/BITS/libXinerama.so.1 for each BITS
+#                                 (64, and 32 for Wine's i386 side) and sets
+#                                 LIB_XINERAMA_PATH to those folders (as
+#                                 absolute paths), the LD_LIBRARY_PATH that
+#                                 puts it in the real library's place
 #   lib_stop                      ends the Wine prefix's wineserver and every
 #                                 Xvfb that lib_xvfb started
 #
@@ -54,6 +61,20 @@ lib_wait() {  # seconds command...
   until "$@"; do
     [ $SECONDS -ge $deadline ] && return 1
     sleep 0.2
+  done
+}
+
+lib_xinerama() {  # dir bits...
+  local dir bits flag
+  dir=$(realpath -m "$1")  # Wine's programs run in folders of their own
+  shift
+  LIB_XINERAMA_PATH=
+  for bits in "$@"; do
+    flag=; [ "$bits" = 32 ] && flag=-m32
+    mkdir -p "$dir/$bits"
+    cc -shared -fPIC -nostdlib -O2 $flag -Wl,-soname,libXinerama.so.1 -o "$dir/$bits/libXinerama.so.1" \
+      tests/win32/XineramaLayout.c || return 1
+    LIB_XINERAMA_PATH=${LIB_XINERAMA_PATH:+$LIB_XINERAMA_PATH:}$dir/$bits
   done
 }
 

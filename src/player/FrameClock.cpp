@@ -23,6 +23,10 @@ int64_t ClockTake(FrameClock& clock, int64_t now) {
   return frame;
 }
 
+void ClockSkip(FrameClock& clock, int64_t now) {
+  if (now >= clock.Start + clock.Next * clock.Period) clock.Next = (now - clock.Start) / clock.Period;
+}
+
 int32_t ClockWaitMs(int64_t micros) {
   if (micros <= 0) return 0;
   int64_t ms = (micros + 999) / 1000;

@@ -26,6 +26,10 @@ int64_t ClockWait(const FrameClock& clock, int64_t now);
 // were not drawn count as dropped), or -1 when no frame is due yet. The next
 // frame is the one after it.
 int64_t ClockTake(FrameClock& clock, int64_t now);
+// Passes over the frames whose time came while nothing was to be drawn (the
+// display was off): they count neither as drawn nor as dropped, and the next
+// frame is the one due at now, or a later one when that is not due yet.
+void ClockSkip(FrameClock& clock, int64_t now);
 // Milliseconds to wait for a number of microseconds, rounded up so that the
 // wait does not end before the frame is due.
 int32_t ClockWaitMs(int64_t micros);

@@ -1,10 +1,15 @@
-// PlayerWin32: the window, the frame buffer, the palette and the loop.
+// PlayerWin32: the window, the frame buffers, the palette and the loop.
 #include "player/PlayerWin32.h"
 
+#include <tlhelp32.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <exception>
+#include <string>
 #include <vector>
 
+#include "player/Parent.h"
 #include "runtime/SystemWin32.h"
 
 const char* const PlayerClass = "SpiraMain_Player";
@@ -15,9 +20,22 @@ namespace {
 // What the window procedure knows of its window; there is one window.
 struct WindowState {
   InputRules Input;
-  bool Active = false;    // activated since it appeared
+  bool Active = false;          // activated since it appeared
+  bool DisplayChanged = false;  // the scenes are to be made anew
+  bool DisplayOff = false;
   PlayerScreen* Screen = nullptr;
 } state;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
+
+// A LOGPALETTE with room for 256 colours.
+struct LogPalette256 {
+  WORD Version, Count;
+  PALETTEENTRY Entries[256];
+};
 
 int64_t Microseconds() {
   static LARGE_INTEGER frequency = [] {
@@ -35,28 +53,54 @@ int64_t Microseconds() {
 // them with the palette realised: a row of the 256 indices set into a device
 // bitmap of one row through the palette, and read back; Device is Colours
 // with its map turned into those values.
-void MatchDevice(PlayerScreen& s) {
-  uint8_t row[256], device[256];
-  for (int32_t i = 0; i < 256; ++i) row[i] = uint8_t(i);
-  std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(WORD), 0);
-  BITMAPINFO* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
-  bmi->bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 256, 1, 1, 8, BI_RGB, 0, 0, 0, 256, 0};
-  WORD* index = reinterpret_cast<WORD*>(bmi->bmiColors);
-  for (int32_t i = 0; i < 256; ++i) index[i] = WORD(i < s.Colours.Count ? i : 0);
-  HBITMAP probe = CreateCompatibleBitmap(s.WindowDC, 256, 1);
-  const bool read = probe && SetDIBits(s.MemoryDC, probe, 0, 1, row, bmi, DIB_PAL_COLORS) == 1 &&
-                    GetBitmapBits(probe, sizeof device, device) == LONG(sizeof device);
-  if (probe) DeleteObject(probe);
+void MatchDevice(PlayerScenes& s, HDC windowDC) {
   s.Device = s.Colours;
-  if (read)
+  if (s.Frames.empty()) return;
+  struct {
+    BITMAPINFOHEADER Header;
+    WORD Index[256];
+  } info{{sizeof(BITMAPINFOHEADER), 256, 1, 1, 8, BI_RGB, 0, 0, 0, 256, 0}, {}};
+  uint8_t row[256], device[256];
+  for (int32_t i = 0; i < 256; ++i) {
+    row[i] = uint8_t(i);
+    info.Index[i] = WORD(i < s.Colours.Count ? i : 0);
+  }
+  ScopedGdiObj<HBITMAP> probe(CreateCompatibleBitmap(windowDC, 256, 1));
+  if (probe &&
+      SetDIBits(s.Frames.front().MemoryDC, probe, 0, 1, row, reinterpret_cast<const BITMAPINFO*>(&info),
+                DIB_PAL_COLORS) == 1 &&
+      GetBitmapBits(probe, sizeof device, device) == LONG(sizeof device))
     for (uint8_t& k : s.Device.Index15) k = device[k];
 }
 
 void RealizeOwnPalette(PlayerScreen& s) {
-  if (!s.Palette || !s.WindowDC) return;
-  SelectPalette(s.WindowDC, s.Palette, FALSE);
+  if (!s.Scenes || !s.Scenes->Palette || !s.WindowDC) return;
+  SelectPalette(s.WindowDC, s.Scenes->Palette, FALSE);
   RealizePalette(s.WindowDC);
-  if (s.MemoryDC) MatchDevice(s);
+  MatchDevice(*s.Scenes, s.WindowDC);
+}
+
+// Black wherever no spiral is drawn (monitors without a scene, and the parts
+// of the virtual screen that no monitor shows), then the spirals.
+void Paint(PlayerScreen& s) {
+  RECT all;
+  GetClientRect(s.Window, &all);
+  SaveDC(s.WindowDC);
+  if (s.Scenes)
+    for (const LayoutView& v : s.Scenes->Layout.Views)
+      if (v.Scene >= 0)
+        ExcludeClipRect(s.WindowDC, v.Place.Left, v.Place.Top, v.Place.Left + v.Place.Width,
+                        v.Place.Top + v.Place.Height);
+  PatBlt(s.WindowDC, 0, 0, all.right, all.bottom, BLACKNESS);
+  RestoreDC(s.WindowDC, -1);
+  PlayerPresent(s);
+}
+
+// The console display's state from a power setting notice: off, on or
+// dimmed (which still shows the frames).
+void NoteDisplayState(const POWERBROADCAST_SETTING& setting) {
+  if (IsEqualGUID(setting.PowerSetting, GUID_CONSOLE_DISPLAY_STATE) && setting.DataLength >= sizeof(DWORD))
+    state.DisplayOff = *reinterpret_cast<const DWORD*>(setting.Data) == 0;
 }
 
 void End(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
@@ -104,6 +148,17 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         default:
           return DefWindowProcA(window, message, wParam, lParam);
       }
+    case WM_DISPLAYCHANGE:
+    case WM_DPICHANGED:
+      // The loop makes the scenes anew once the messages of the change are
+      // handled; the window's new place is the new virtual screen, not the
+      // rectangle a DPI change suggests.
+      state.DisplayChanged = true;
+      return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_POWERSETTINGCHANGE && lParam)
+        NoteDisplayState(*reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam));
+      return TRUE;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
@@ -117,9 +172,7 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       BeginPaint(window, &ps);
-      if (state.Screen && state.Screen->MemoryDC)
-        BitBlt(state.Screen->WindowDC, 0, 0, state.Screen->Width, state.Screen->Height,
-               state.Screen->MemoryDC, 0, 0, SRCCOPY);
+      if (state.Screen && state.Screen->WindowDC) Paint(*state.Screen);
       EndPaint(window, &ps);
       return 0;
     }
@@ -141,79 +194,142 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
 }
 
-// The frame's bitmap. On a true-colour display a DIB section of the
-// screen's size, top-down, 32 bits, drawn into directly. On a palette
-// display a device bitmap, whose pixels are the device's own values, copied
-// in from Frame: neither Windows nor Wine then translates a colour when a
-// frame is put on the screen, where an 8-bit DIB is translated through its
-// colour table at every transfer.
-bool MakeFrame(PlayerScreen& s) {
-  if (s.Indexed) {
-    s.Bitmap = CreateCompatibleBitmap(s.WindowDC, s.Width, s.Height);
-    BITMAP b;
-    if (!s.Bitmap || GetObjectA(s.Bitmap, sizeof b, &b) != sizeof b || b.bmBitsPixel != 8) return false;
-    s.Stride = b.bmWidthBytes;
-    s.Frame.assign(size_t(s.Stride) * size_t(s.Height), 0);
-    s.Bits = s.Frame.data();
-  } else {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), s.Width, -s.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    s.Bitmap = CreateDIBSection(s.MemoryDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!s.Bitmap) return false;
-    s.Bits = static_cast<uint8_t*>(bits);
-    s.Stride = s.Width * 4;
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+  const RECT& r = info.rcMonitor;
+  try {
+    reinterpret_cast<std::vector<LayoutMonitor>*>(list)->push_back(LayoutMonitor{
+        {r.left, r.top, r.right - r.left, r.bottom - r.top}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+  } catch (const std::exception&) {
+    return FALSE;  // the monitors read so far make the layout
   }
-  s.OldBitmap = static_cast<HBITMAP>(SelectObject(s.MemoryDC, s.Bitmap));
+  return TRUE;
+}
+
+// The scenes of a layout with their frame buffers and, on a display with a
+// palette, the palette of colours colours. Null when GDI cannot make an
+// object; raises EMon (or std::bad_alloc) when memory is short.
+std::unique_ptr<PlayerScenes> ScenesFor(HDC windowDC, const PlayerLayout& layout, bool indexed,
+                                        int32_t colours) {
+  auto s = std::make_unique<PlayerScenes>();
+  s->Layout = layout;
+  s->Indexed = indexed;
+  if (indexed) {
+    SpiralBuildPalette(s->Colours, colours);
+    // The player's colours, then the rest of the system palette's free
+    // entries unused.
+    LogPalette256 lp{};
+    lp.Version = 0x300;
+    lp.Count = WORD(s->Colours.Count);
+    for (int32_t i = 0; i < s->Colours.Count; ++i) {
+      const PaletteEntry& e = s->Colours.Colours[i];
+      lp.Entries[i] = PALETTEENTRY{e.Red, e.Green, e.Blue, PC_NOCOLLAPSE};
+    }
+    s->Palette.Reset(CreatePalette(reinterpret_cast<const LOGPALETTE*>(&lp)));
+    if (!s->Palette) return nullptr;
+    s->WindowPalette.emplace(windowDC, s->Palette, false);
+    RealizePalette(windowDC);
+  }
+  for (const LayoutSize& size : layout.Scenes) {
+    PlayerFrame& frame = s->Frames.emplace_back(windowDC, size.Width, size.Height, indexed, s->Palette);
+    if (!frame.Bits) return nullptr;
+    SpiralSetUp(frame.Scene, size.Width, size.Height, SpiralScreenPlacement(size.Width, size.Height));
+  }
+  if (indexed) MatchDevice(*s, windowDC);
+  return s;
+}
+
+// The scenes for the display as it is now: every monitor's, or only the
+// primary monitor's when they do not all fit in memory; and the window over
+// the virtual screen. False when not even the primary monitor's can be made.
+bool MakeScenes(PlayerScreen& s) {
+  std::vector<LayoutMonitor> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, LPARAM(&monitors));
+  if (monitors.empty())
+    monitors.push_back(LayoutMonitor{{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, true});
+  const LayoutRect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                          GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  ScopedGetDC screenDC(nullptr);
+  if (!screenDC) return false;
+  const bool indexed = (GetDeviceCaps(screenDC, RASTERCAPS) & RC_PALETTE) != 0;
+  const int32_t colours =
+      LayoutPaletteColours(GetDeviceCaps(screenDC, SIZEPALETTE), GetDeviceCaps(screenDC, NUMRESERVED));
+  for (LayoutCover cover : {LayoutCover::EveryMonitor, LayoutCover::PrimaryOnly}) {
+    const PlayerLayout layout = LayoutDesktop(screen, monitors, cover);
+    if (layout.Window.Width <= 0) return false;
+    try {
+      s.Scenes = ScenesFor(s.WindowDC, layout, indexed, colours);
+    } catch (const std::exception&) {
+      // Memory is short: what was made is gone, and the next cover asks less.
+    }
+    if (s.Scenes) break;
+  }
+  if (!s.Scenes) return false;
+  const LayoutRect& w = s.Scenes->Layout.Window;
+  SetWindowPos(s.Window, nullptr, w.Left, w.Top, w.Width, w.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(s.Window, nullptr, FALSE);
   return true;
 }
 
-// The player's logical palette: its colours, then the rest of the system
-// palette's free entries unused.
-HPALETTE MakePalette(const SpiralPalette& colours) {
-  std::vector<uint8_t> block(sizeof(LOGPALETTE) + 256 * sizeof(PALETTEENTRY), 0);
-  LOGPALETTE* lp = reinterpret_cast<LOGPALETTE*>(block.data());
-  lp->palVersion = 0x300;
-  lp->palNumEntries = WORD(colours.Count);
-  for (int32_t i = 0; i < colours.Count; ++i) {
-    const PaletteEntry& e = colours.Colours[i];
-    lp->palPalEntry[i] = PALETTEENTRY{e.Red, e.Green, e.Blue, PC_NOCOLLAPSE};
-  }
-  return CreatePalette(lp);
+// The screen saver that started the player, opened for waiting on it: the
+// parent process, when its program file is a screen saver and it began
+// before the player (a process's id is given to another process once it has
+// ended). Null for a player started in any other way.
+HANDLE OpenSaverParent() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+  ScopedHandle owner(snapshot);
+  const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
+  std::string image;
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snapshot, &e); more; more = Process32Next(snapshot, &e))
+    if (e.th32ProcessID == self) parent = e.th32ParentProcessID;
+  for (BOOL more = parent && Process32First(snapshot, &e); more; more = Process32Next(snapshot, &e))
+    if (e.th32ProcessID == parent) image = e.szExeFile;
+  if (!ParentIsScreenSaver(image)) return nullptr;
+  ScopedHandle saver(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent));
+  FILETIME created[2], unused[3];
+  if (!saver || !GetProcessTimes(saver.get(), &created[0], &unused[0], &unused[1], &unused[2]) ||
+      !GetProcessTimes(GetCurrentProcess(), &created[1], &unused[0], &unused[1], &unused[2]) ||
+      CompareFileTime(&created[0], &created[1]) > 0)
+    return nullptr;
+  return saver.release();
+}
+
+// A frame's bitmap (PlayerFrame); bits receives a DIB section's pixels.
+HBITMAP MakeBitmap(HDC windowDC, HDC memoryDC, int32_t width, int32_t height, bool indexed, uint8_t*& bits) {
+  if (!memoryDC) return nullptr;
+  if (indexed) return CreateCompatibleBitmap(windowDC, width, height);
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  return CreateDIBSection(memoryDC, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
 }
 
 }  // namespace
 
+PlayerFrame::PlayerFrame(HDC windowDC, int32_t width, int32_t height, bool indexed, HPALETTE palette)
+    : MemoryDC(windowDC),
+      PaletteSelected(MemoryDC, palette, false),
+      Bitmap(MakeBitmap(windowDC, MemoryDC, width, height, indexed, Bits)),
+      BitmapSelected(MemoryDC, Bitmap) {
+  BITMAP b;
+  if (!Bitmap) {
+    Bits = nullptr;
+  } else if (!indexed) {
+    Stride = width * 4;
+  } else if (GetObjectA(Bitmap, sizeof b, &b) == sizeof b && b.bmBitsPixel == 8) {
+    Stride = b.bmWidthBytes;
+    Frame.assign(size_t(Stride) * size_t(height), 0);
+    Bits = Frame.data();
+  }
+}
+
 bool PlayerOpen(PlayerScreen& s) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  s.Left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  s.Top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  s.Width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-  s.Height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  int32_t primaryWidth = GetSystemMetrics(SM_CXSCREEN), primaryHeight = GetSystemMetrics(SM_CYSCREEN);
-  if (s.Width <= 0 || s.Height <= 0) {
-    s.Left = s.Top = 0;
-    s.Width = primaryWidth;
-    s.Height = primaryHeight;
-  }
-  if (s.Width <= 0 || s.Height <= 0 || primaryHeight <= 0) return false;
-
-  HDC screenDC = GetDC(nullptr);
-  if (!screenDC) return false;
-  s.Indexed = (GetDeviceCaps(screenDC, RASTERCAPS) & RC_PALETTE) != 0;
-  int32_t free = GetDeviceCaps(screenDC, SIZEPALETTE) - GetDeviceCaps(screenDC, NUMRESERVED);
-  ReleaseDC(nullptr, screenDC);
-
-  // The spiral sits in the middle of the primary monitor, whose top-left
-  // corner is (0, 0) of the screen, and is scaled to its height.
-  SpiralPlacement place = {primaryWidth * 0.5 - s.Left, primaryHeight * 0.5 - s.Top, primaryHeight * 0.5};
-  try {
-    SpiralSetUp(s.Scene, s.Width, s.Height, place);
-    if (s.Indexed) SpiralBuildPalette(s.Colours, free < 2 ? 2 : free > 256 ? 256 : free);
-  } catch (...) {
-    return false;
-  }
-
   WNDCLASSA wc{};
   wc.style = CS_OWNDC;
   wc.lpfnWndProc = PlayerProc;
@@ -224,19 +340,13 @@ bool PlayerOpen(PlayerScreen& s) {
 
   state = WindowState{};
   state.Screen = &s;
-  s.Window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, PlayerClass, PlayerTitle, WS_POPUP, s.Left,
-                             s.Top, s.Width, s.Height, nullptr, nullptr, instance, nullptr);
+  s.Window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, PlayerClass, PlayerTitle, WS_POPUP, 0, 0, 1, 1,
+                             nullptr, nullptr, instance, nullptr);
   if (!s.Window) return false;
   s.WindowDC = GetDC(s.Window);
-  s.MemoryDC = CreateCompatibleDC(s.WindowDC);
-  if (!s.WindowDC || !s.MemoryDC) return false;
-  if (s.Indexed) {
-    s.Palette = MakePalette(s.Colours);
-    if (!s.Palette) return false;
-    SelectPalette(s.MemoryDC, s.Palette, FALSE);
-    RealizeOwnPalette(s);
-  }
-  if (!MakeFrame(s)) return false;
+  if (!s.WindowDC || !MakeScenes(s)) return false;
+  s.DisplayNotice =
+      RegisterPowerSettingNotification(s.Window, &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE);
 
   // The first frame is in place before the window shows.
   PlayerDraw(s, 0);
@@ -248,34 +358,42 @@ bool PlayerOpen(PlayerScreen& s) {
   return true;
 }
 
+bool PlayerRebuild(PlayerScreen& s) {
+  s.Scenes.reset();  // first, so that the new scenes have its memory
+  // The window moves under the resting cursor: its next mouse message only
+  // tells where the mouse is.
+  state.Input = InputRules{};
+  return MakeScenes(s);
+}
+
 void PlayerDraw(PlayerScreen& s, double seconds) {
-  if (s.Indexed)
-    SpiralRender8(s.Scene, s.Device, seconds, s.Bits, s.Stride);
-  else
-    SpiralRender32(s.Scene, seconds, s.Bits, s.Stride);
+  if (!s.Scenes) return;
+  for (PlayerFrame& f : s.Scenes->Frames) {
+    if (s.Scenes->Indexed)
+      SpiralRender8(f.Scene, s.Scenes->Device, seconds, f.Bits, f.Stride);
+    else
+      SpiralRender32(f.Scene, seconds, f.Bits, f.Stride);
+  }
 }
 
 void PlayerPresent(PlayerScreen& s) {
-  if (s.Indexed) SetBitmapBits(s.Bitmap, DWORD(s.Frame.size()), s.Bits);
-  BitBlt(s.WindowDC, 0, 0, s.Width, s.Height, s.MemoryDC, 0, 0, SRCCOPY);
+  if (!s.Scenes) return;
+  if (s.Scenes->Indexed)
+    for (PlayerFrame& f : s.Scenes->Frames) SetBitmapBits(f.Bitmap, DWORD(f.Frame.size()), f.Bits);
+  for (const LayoutView& v : s.Scenes->Layout.Views)
+    if (v.Scene >= 0)
+      BitBlt(s.WindowDC, v.Place.Left, v.Place.Top, v.Place.Width, v.Place.Height,
+             s.Scenes->Frames[size_t(v.Scene)].MemoryDC, 0, 0, SRCCOPY);
   GdiFlush();
 }
 
 void PlayerClose(PlayerScreen& s) {
+  s.Scenes.reset();
+  if (s.DisplayNotice) UnregisterPowerSettingNotification(s.DisplayNotice);
+  s.DisplayNotice = nullptr;
   if (s.Window) DestroyWindow(s.Window);
   s.Window = nullptr;
-  if (s.MemoryDC) {
-    if (s.OldBitmap) SelectObject(s.MemoryDC, s.OldBitmap);
-    DeleteDC(s.MemoryDC);
-  }
-  if (s.Bitmap) DeleteObject(s.Bitmap);
-  if (s.Palette) DeleteObject(s.Palette);
-  s.MemoryDC = nullptr;
-  s.Bitmap = s.OldBitmap = nullptr;
-  s.Frame.clear();
-  s.Palette = nullptr;
   s.WindowDC = nullptr;  // the class's own DC went with the window
-  s.Bits = nullptr;
   if (s.CursorHidden) ShowCursor(TRUE);
   s.CursorHidden = false;
   state.Screen = nullptr;
@@ -283,15 +401,18 @@ void PlayerClose(PlayerScreen& s) {
 }
 
 bool PlayerRun(int32_t delayMs, int32_t limitMs, PlayerStats* stats) {
+  ScopedHandle saver(OpenSaverParent());
+  HANDLE waits[1] = {saver.get()};
+  const DWORD waitCount = saver ? 1 : 0;
   PlayerScreen screen;
-  bool opened = PlayerOpen(screen);
+  bool shown = PlayerOpen(screen);
   // Sleeps end on the millisecond, not on the system's default tick.
   ScopedTimerPeriod period;
   FrameClock clock;
   ClockStart(clock, Microseconds(), delayMs);
   ClockTake(clock, clock.Start);  // frame 0 is on the screen already
-  int64_t stop = limitMs > 0 ? clock.Start + int64_t(limitMs) * 1000 : INT64_MAX;
-  bool running = opened;
+  const int64_t stop = limitMs > 0 ? clock.Start + int64_t(limitMs) * 1000 : INT64_MAX;
+  bool resting = false, running = shown;
   while (running) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -300,20 +421,39 @@ bool PlayerRun(int32_t delayMs, int32_t limitMs, PlayerStats* stats) {
       DispatchMessageA(&msg);
     }
     if (!running || !screen.Window) break;
+    if (state.DisplayChanged) {
+      state.DisplayChanged = false;
+      if (!PlayerRebuild(screen)) {
+        shown = false;
+        break;
+      }
+    }
     int64_t now = Microseconds();
     if (now >= stop) break;
-    int64_t frame = ClockTake(clock, now);
+    if (resting != state.DisplayOff) {
+      resting = state.DisplayOff;
+      if (!resting) ClockSkip(clock, now);  // on from the current time
+    }
+    const int64_t frame = resting ? -1 : ClockTake(clock, now);
     if (frame >= 0) {
       PlayerDraw(screen, double(frame) * SpiralSecondsPerFrame);
       PlayerPresent(screen);
-    } else {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(ClockWaitMs(ClockWait(clock, now))), QS_ALLINPUT);
+      if (stats) {
+        stats->Drawn = clock.Drawn;
+        stats->Dropped = clock.Dropped;
+      }
     }
+    // After a frame the wait only looks at the saver and the messages; while
+    // the display is off it lasts until a message comes.
+    DWORD wait = frame >= 0 ? 0 : resting ? INFINITE : DWORD(ClockWaitMs(ClockWait(clock, now)));
+    if (stop != INT64_MAX) wait = std::min<DWORD>(wait, DWORD(ClockWaitMs(stop - now)));
+    if (MsgWaitForMultipleObjects(waitCount, waits, FALSE, wait, QS_ALLINPUT) == WAIT_OBJECT_0 && waitCount)
+      break;  // the saver has ended
   }
   PlayerClose(screen);
   if (stats) {
     stats->Drawn = clock.Drawn;
     stats->Dropped = clock.Dropped;
   }
-  return opened;
+  return shown;
 }

@@ -1,8 +1,9 @@
 // SpiraMain: the program entry of the player SpiraMain.exe, the product's
 // full-screen spiral. Spiralux.scr starts it in saver mode with no arguments
-// from the installation folder and waits for it; it can be started alone as
-// well. Arguments are ignored. One copy runs at a time: a second one ends at
-// once. Its first step limits the search for libraries to the system folder.
+// from the installation folder and waits for it, and the player ends when
+// the saver ends (PlayerRun); it can be started alone as well. Arguments are
+// ignored. One copy runs at a time: a second one ends at once. Its first
+// step limits the search for libraries to the system folder.
 #include <windows.h>
 
 #include "platform/InstanceWin32.h"

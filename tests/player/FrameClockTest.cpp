@@ -56,6 +56,23 @@ TEST(FrameClock, WaitsRoundUpToWholeMilliseconds) {
   EXPECT_EQ(ClockWaitMs(int64_t(1) << 50), 0x7FFFFFFF);
 }
 
+// While the display is off nothing is drawn; when it comes back the frame of
+// that moment is drawn, and the time between counts neither as drawn nor as
+// dropped. A skip before the next frame is due changes nothing.
+TEST(FrameClock, ASkipGoesOnFromTheCurrentTime) {
+  FrameClock c;
+  ClockStart(c, 0, 10);
+  EXPECT_EQ(ClockTake(c, 0), 0);
+  ClockSkip(c, 5 * Ms);
+  EXPECT_EQ(ClockTake(c, 10 * Ms), 1);
+  ClockSkip(c, 1234 * Ms);
+  EXPECT_EQ(ClockWait(c, 1234 * Ms), 0);
+  EXPECT_EQ(ClockTake(c, 1234 * Ms), 123);
+  EXPECT_EQ(ClockTake(c, 1240 * Ms), 124);
+  EXPECT_EQ(c.Drawn, 4);
+  EXPECT_EQ(c.Dropped, 0);
+}
+
 // A loop that waits as told and draws frames of random cost: every drawn
 // frame is the latest one due, frames never repeat, and every frame number
 // is either drawn or dropped, so the animation keeps the clock's pace.
