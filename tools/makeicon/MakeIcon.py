@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/saver/Spiralux.ico, the icon of Spiralux.scr: a purple and
+"""Writes assets/Spiralux.ico, the icon of Spiralux.scr and SpiraMain.exe: a purple and
 yellow spiral at 16, 32 and 48 pixels, 32-bit images with alpha.
 Deterministic; run it after a change and commit the result:
 python3 tools/makeicon/MakeIcon.py"""
@@ -7,8 +7,7 @@ import math
 import os
 import struct
 
-ICON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "saver",
-                    "Spiralux.ico")
+ICON = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets", "Spiralux.ico")
 
 
 def pixel(x, y, size):
