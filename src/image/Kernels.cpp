@@ -11,7 +11,7 @@ constexpr ImageKernels plain = {
      PaletteTo24Plain, PaletteTo32Plain},
     {MapNearestPlain, OrderedRowPlain, DiffusePlain},
     {AverageBytesPlain, AddBytesPlain, DivideWordsPlain},
-    {QuantSearchPlain, QuantNearestPlain}};
+    {QuantSearchPlain, QuantNearestPlain, QuantCutPlain}};
 
 ImageKernels Chosen(const CpuFeatures& has) {
   ImageKernels k = plain;
@@ -29,9 +29,9 @@ ImageKernels Chosen(const CpuFeatures& has) {
   if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
   if (has.Avx2) k.Scale = ScaleAvx2;
   if (has.Avx512)
-    k.Quant = {QuantSearchPlanes, QuantNearestAvx512};
+    k.Quant = {QuantSearchPlanes, QuantNearestAvx512, QuantCutAvx2};
   else if (has.Avx2)
-    k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2};
+    k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2, QuantCutAvx2};
   return k;
 }
 

@@ -18,6 +18,7 @@ struct DitherCells;
 struct DiffuseWork;
 struct OrderedWork;
 struct QuantArea;
+struct QuantEntry;
 
 // The pixel converters that have vector loops (PixelFormats.h), count pixels
 // from src to dst: 15 and 16 bits widened to 24, 24 narrowed to 15 and 16,
@@ -44,10 +45,15 @@ struct MapKernels {
 // TargetColours palette entries (QuantizeInternal.h: QuantNearest, ties
 // included): Prepare makes what the search reads, the ordered copy (ByGreen),
 // the planes (Planes) or the ordered planes (GreenPlanes), once the palette
-// is built; Nearest searches.
+// is built; Nearest searches. Cut, the partition of a box's run when the
+// box is cut: of the count entries at from, those whose cell masked with
+// mask is below above (a level at most the split) go to the front of the
+// count places at out, the others to their back, in any order; returns the
+// number of the first.
 struct QuantKernels {
   void (*Prepare)(QuantArea& a);
   int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+  int32_t (*Cut)(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
 };
 
 // The scaler's byte loops (ScaleLoops.h): the mean of two lines, a line
@@ -110,6 +116,8 @@ void QuantSearchPlanes(QuantArea& a);
 void QuantSearchGreenPlanes(QuantArea& a);
 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
+int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
+int32_t QuantCutAvx2(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
 
 // A vector loop of a converter: Block converts a prefix of the pixels and
 // returns its length, Plain converts the rest.

@@ -125,96 +125,76 @@ struct Run {
 };
 Entry* ListOf(int32_t box) { return work->BoxList[box] ? work->Spare : work->Occupied; }
 Run RunOf(int32_t box) { return {ListOf(box) + work->BoxFirst[box], ListOf(box) + work->BoxLast[box]}; }
+int32_t CellsOf(int32_t box) { return work->BoxLast[box] - work->BoxFirst[box]; }
 
-using BoxSums = QuantBoxSums;
+inline int32_t LevelOf(int32_t cell, int axis) { return cell >> (6 * axis) & 63; }
 
-constexpr int64_t weightMask = (int64_t(1) << QuantSlabShift) - 1;
+// The slabs of a box (QuantizeInternal.h) in words of Word: 32 bits for a
+// picture of fewer than 65536 pixels, 16 for the cells and 16 for the
+// pixels; else 64, 24 and 40 (at most 2^31 pixels).
+template <class Word>
+using BoxSlabs = Word[3][64];
+template <class Word>
+constexpr int SlabShift = sizeof(Word) == 4 ? 16 : 40;
+template <class Word>
+constexpr Word SlabPixels = (Word(1) << SlabShift<Word>) - 1;
+// The sum of the values v of a slab: its pixels less its cells.
+template <class Word>
+inline Word SlabValues(Word slab) {
+  return (slab & SlabPixels<Word>) - (slab >> SlabShift<Word>);
+}
 
-// The sums of a run whose cells lie within lo..hi on every axis. Only the
-// slabs within those bounds are written: no step reads a slab outside the
-// bounds of its box.
-void SumRun(Run r, const int32_t* lo, const int32_t* hi, BoxSums& s) {
-  s.Total = s.Sum[0] = s.Sum[1] = s.Sum[2] = 0;
+// The moments of one axis of a box, level by level from its slabs: in
+// Word, which holds them (a slab's pixels times 63^2 at most).
+template <class Word>
+struct AxisMoments {
+  Word Pixels = 0, PixelLevels = 0, ValueLevels = 0, ValueSquares = 0;
+  void Add(Word slab, Word level) {
+    const Word w = slab & SlabPixels<Word>, v = w - (slab >> SlabShift<Word>);
+    Pixels += w;
+    PixelLevels += w * level;
+    ValueLevels += v * level;
+    ValueSquares += v * level * level;
+  }
+  void Into(QuantBoxTotals& t, int axis) const {
+    t.Pixels = int64_t(Pixels);
+    t.PixelLevels[axis] = int64_t(PixelLevels);
+    t.ValueLevels[axis] = int64_t(ValueLevels);
+    t.ValueSquares[axis] = int64_t(ValueSquares);
+  }
+};
+
+// Sums a run whose cells lie within lo..hi on every axis into the slabs of
+// every axis but Skip (3: of every axis), zeroed first within lo..hi, and
+// sets those axes' moments (and the pixels) in t. No step reads a slab
+// outside the bounds of its box.
+template <class Word, int Skip>
+void SumRun(Run r, const int32_t* lo, const int32_t* hi, BoxSlabs<Word>& s, QuantBoxTotals& t) {
   // Neighbouring entries often share a slab, and each addition to a slab
   // waits for the last: the entries alternate between two sets of slabs,
   // which are added together at the end, so that two chains overlap.
-  int64_t odd[3][64];
+  Word odd[3][64];
   for (int ax = 0; ax < 3; ++ax)
-    if (lo[ax] <= hi[ax]) {
-      std::memset(&s.Slab[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
-      std::memset(&odd[ax][lo[ax]], 0, sizeof(int64_t) * size_t(hi[ax] - lo[ax] + 1));
+    if (ax != Skip) {
+      std::memset(&s[ax][lo[ax]], 0, sizeof(Word) * size_t(hi[ax] - lo[ax] + 1));
+      std::memset(&odd[ax][lo[ax]], 0, sizeof(Word) * size_t(hi[ax] - lo[ax] + 1));
     }
-  auto add = [](int64_t (*slab)[64], const Entry& e) {
-    const int64_t packed = (int64_t(1) << QuantSlabShift) + e.Value + 1;
-    slab[0][CellRed(e.Cell)] += packed;
-    slab[1][CellGreen(e.Cell)] += packed;
-    slab[2][CellBlue(e.Cell)] += packed;
+  auto add = [](Word (*slab)[64], const Entry& e) {
+    const Word packed = (Word(1) << SlabShift<Word>) + Word(uint32_t(e.Value) + 1u);
+    for (int ax = 0; ax < 3; ++ax)
+      if (ax != Skip) slab[ax][LevelOf(e.Cell, ax)] += packed;
   };
   for (; r.Last - r.First >= 2; r.First += 2) {
-    add(s.Slab, r.First[0]);
+    add(s, r.First[0]);
     add(odd, r.First[1]);
   }
-  if (r.First != r.Last) add(s.Slab, r.First[0]);
+  if (r.First != r.Last) add(s, r.First[0]);
   for (int ax = 0; ax < 3; ++ax)
-    for (int l = lo[ax]; l <= hi[ax]; ++l) s.Slab[ax][l] += odd[ax][l];
-  for (int l = lo[0]; l <= hi[0]; ++l) s.Total += s.Slab[0][l] & weightMask;
-  for (int ax = 0; ax < 3; ++ax)
-    for (int l = lo[ax]; l <= hi[ax]; ++l) s.Sum[ax] += (s.Slab[ax][l] & weightMask) * l;
-}
-
-void SumBox(int32_t box, BoxSums& s) {
-  const ColourBox& b = work->Boxes[box];
-  // An inverted face (an empty box) reads nothing.
-  const int32_t lo[3] = {b.RMin, b.GMin, b.BMin}, hi[3] = {b.RMax, b.GMax, b.BMax};
-  SumRun(RunOf(box), lo, hi, s);
-}
-
-// whole -= part, slab by slab within the bounds lo..hi of the whole.
-void Subtract(BoxSums& __restrict whole, const BoxSums& __restrict part, const int32_t* lo, const int32_t* hi) {
-  whole.Total -= part.Total;
-  for (int ax = 0; ax < 3; ++ax) {
-    whole.Sum[ax] -= part.Sum[ax];
-    for (int l = lo[ax]; l <= hi[ax]; ++l) whole.Slab[ax][l] -= part.Slab[ax][l];
-  }
-}
-
-// Writes the entries of a run whose level on Axis is at most split to the
-// front of out and the others to its back; returns the number of the first.
-// Every entry is written to both ends and the ends advance by the test, so no
-// branch depends on the colours. After i of the n entries, lows of them at
-// the front, the back's next place is n - i + lows - 1: both places are
-// lows on from a base, and one count is all that the test updates.
-template <int Axis>
-int32_t CutRun(Run r, int32_t split, Entry* out) {
-  // A masked level at most split is one below split + 1: an unsigned
-  // comparison, whose carry is added.
-  const uint32_t mask = 63u << (6 * Axis), above = uint32_t(split + 1) << (6 * Axis);
-  Entry* back = out + (r.Last - r.First);
-  intptr_t lows = 0;
-#pragma GCC unroll 4
-  for (const Entry* from = r.First; from != r.Last; ++from, --back) {
-    const Entry e = *from;
-    out[lows] = e;
-    back[lows - 1] = e;
-    lows += (uint32_t(e.Cell) & mask) < above;
-  }
-  return int32_t(lows);
-}
-
-// whole = whole - part and part's place = part, in one pass: the sums of the
-// two parts of a cut box from the sums of the box and of one part.
-void SplitSums(BoxSums& __restrict whole, BoxSums& __restrict rest, const BoxSums& __restrict part,
-               const int32_t* lo, const int32_t* hi) {
-  rest.Total = whole.Total - part.Total;
-  whole.Total = part.Total;
-  for (int ax = 0; ax < 3; ++ax) {
-    rest.Sum[ax] = whole.Sum[ax] - part.Sum[ax];
-    whole.Sum[ax] = part.Sum[ax];
-    for (int l = lo[ax]; l <= hi[ax]; ++l) {
-      rest.Slab[ax][l] = whole.Slab[ax][l] - part.Slab[ax][l];
-      whole.Slab[ax][l] = part.Slab[ax][l];
+    if (ax != Skip) {
+      AxisMoments<Word> m;
+      for (int32_t l = lo[ax]; l <= hi[ax]; ++l) m.Add(s[ax][l] += odd[ax][l], Word(l));
+      m.Into(t, ax);
     }
-  }
 }
 
 // sum / total rounded half to even, as nearbyint does in the default mode,
@@ -231,28 +211,6 @@ int32_t RoundedMean(int64_t sum, int64_t total) {
 
 const int32_t axisWeight[3] = {900, 3481, 121};
 
-// The variance of one axis and the last level of its lower half.
-// The sum of the values v of a packed slab.
-inline int64_t SlabValues(int64_t packed) {
-  return (packed & ((int64_t(1) << QuantSlabShift) - 1)) - (packed >> QuantSlabShift);
-}
-
-void AxisStats(const int64_t* slab, int32_t lo, int32_t hi, int32_t mean, int32_t weight, double& variance,
-               int32_t& split) {
-  // Integer sums, the weight taken out: acc x weight > variance x 0.5 is
-  // 2 x acc > total, exact like the double sums below 2^53.
-  int64_t total = 0;
-  for (int32_t l = lo; l <= hi; ++l) total += SlabValues(slab[l]) * (int64_t(l - mean) * (l - mean));
-  variance = double(total * weight);
-  split = lo;
-  int64_t acc = 0;
-  for (int32_t l = lo; l < hi; ++l) {
-    acc += SlabValues(slab[l]) * (int64_t(l - mean) * (l - mean));
-    if (2 * acc > total) break;
-    split = l;
-  }
-}
-
 // Calls f(cell) for every cell inside a box's bounds, empty or not.
 template <class F>
 void ForEachCellOfBox(const ColourBox& b, F&& f) {
@@ -263,22 +221,33 @@ void ForEachCellOfBox(const ColourBox& b, F&& f) {
     }
 }
 
-// QuantBoxStats from the sums of the box's cells; also notes the box's
-// greatest variance of an axis that a cut can divide.
-void BoxStatsFrom(int32_t box, const BoxSums& s) {
-  ColourBox& b = work->Boxes[box];
+// The statistics of a box from its totals: spans, Diagonal, the mean, each
+// axis's spread sum v (l - mean)^2 over the box's cells, which is
+// ValueSquares - 2 mean ValueLevels + mean^2 x (the values), exact in 64
+// bits, and its variance, the spread times the axis's weight; also notes the
+// box's greatest variance of an axis that a cut can divide.
+void BoxStatsFrom(int32_t box) {
+  QuantArea& a = *work;
+  ColourBox& b = a.Boxes[box];
+  const QuantBoxTotals& t = a.Totals[box];
   b.RSpan = b.RMax - b.RMin;
   b.GSpan = b.GMax - b.GMin;
   b.BSpan = b.BMax - b.BMin;
   b.Diagonal = 900 * b.RSpan * b.RSpan + 3481 * b.GSpan * b.GSpan + 121 * b.BSpan * b.BSpan;
-  int32_t mean[3] = {0, 0, 0};
+  int32_t* mean = a.Mean[box];
+  int64_t* spread = a.Spread[box];
   QuantTraced([&] {
-    for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(s.Sum[ax], s.Total);
+    for (int ax = 0; ax < 3; ++ax) mean[ax] = RoundedMean(t.PixelLevels[ax], t.Pixels);
   });
   QuantTraced([&] {
-    AxisStats(s.Slab[0], b.RMin, b.RMax, mean[0], axisWeight[0], b.RVariance, b.RSplit);
-    AxisStats(s.Slab[1], b.GMin, b.GMax, mean[1], axisWeight[1], b.GVariance, b.GSplit);
-    AxisStats(s.Slab[2], b.BMin, b.BMax, mean[2], axisWeight[2], b.BVariance, b.BSplit);
+    const int64_t values = t.Pixels - CellsOf(box);
+    for (int ax = 0; ax < 3; ++ax) {
+      const int64_t m = mean[ax];
+      spread[ax] = t.ValueSquares[ax] - 2 * m * t.ValueLevels[ax] + m * m * values;
+    }
+    b.RVariance = double(spread[0] * axisWeight[0]);
+    b.GVariance = double(spread[1] * axisWeight[1]);
+    b.BVariance = double(spread[2] * axisWeight[2]);
   });
   // Within a box the first axis of greatest variance wins, as in the pick.
   double best = -1.0;
@@ -287,32 +256,107 @@ void BoxStatsFrom(int32_t box, const BoxSums& s) {
   const int32_t span[3] = {b.RSpan, b.GSpan, b.BSpan};
   for (int32_t ax = 0; ax < 3; ++ax)
     if (b.Diagonal > 0 && span[ax] > 0 && variance[ax] > best) best = variance[ax], axis = ax;
-  work->BestVariance[box] = best;
-  work->BestAxis[box] = axis;
-  const double* v = work->BestVariance;
-  int32_t* tree = work->PickTree;
+  a.BestVariance[box] = best;
+  a.BestAxis[box] = axis;
+  const double* v = a.BestVariance;
+  int32_t* tree = a.PickTree;
   for (int32_t node = (256 + box) / 2; node >= 1; node /= 2) {
     int32_t l = tree[2 * node], r = tree[2 * node + 1];
     tree[node] = v[r] > v[l] || (v[r] == v[l] && r < l) ? r : l;
   }
 }
 
-// QuantShrinkBox from the sums: the first and last occupied slab of each
+// QuantShrinkBox from the slabs: the first and last occupied slab of each
 // axis are the faces pulled in; an empty box keeps its faces.
-void ShrinkFrom(int32_t box, const BoxSums& s) {
+template <class Word>
+void ShrinkFrom(int32_t box, const BoxSlabs<Word>& s) {
   ColourBox& b = work->Boxes[box];
-  if (s.Total > 0) {
+  if (work->Totals[box].Pixels > 0) {
     int32_t* faces[3][2] = {{&b.RMin, &b.RMax}, {&b.GMin, &b.GMax}, {&b.BMin, &b.BMax}};
     // Every occupied cell lies within the current faces: scan inside them.
     for (int ax = 0; ax < 3; ++ax) {
       int32_t lo = *faces[ax][0], hi = *faces[ax][1];
-      while (s.Slab[ax][lo] == 0) ++lo;
-      while (s.Slab[ax][hi] == 0) --hi;
+      while (s[ax][lo] == 0) ++lo;
+      while (s[ax][hi] == 0) --hi;
       *faces[ax][0] = lo;
       *faces[ax][1] = hi;
     }
   }
-  BoxStatsFrom(box, s);
+  BoxStatsFrom(box);
+}
+
+// The last level of the lower half of a cut on an axis whose slabs are
+// slab, within lo..hi: the last level before the one at which the spread
+// summed from lo exceeds half the axis's spread; lo when the first does.
+template <class Word>
+int32_t SplitOf(const Word* slab, int32_t lo, int32_t hi, int32_t mean, int64_t spread) {
+  int32_t split = lo;
+  Word acc = 0;
+  for (int32_t l = lo; l < hi; ++l) {
+    acc += SlabValues(slab[l]) * Word((l - mean) * (l - mean));
+    if (2 * int64_t(acc) > spread) break;
+    split = l;
+  }
+  return split;
+}
+
+// Cuts box b on Axis into b (the lower part) and a new box. The part with
+// fewer cells is summed into the slabs of the new box's number, which no
+// box uses yet; the other keeps the box's slabs, less the part's; on Axis
+// every slab stays as it was, and the part's are copied. Each part's totals
+// are those summed, or the box's less them.
+template <class Word, int Axis>
+void CutBox(int32_t b, BoxSlabs<Word>* slabs) {
+  QuantArea& a = *work;
+  const int32_t n = a.BoxCount++;
+  ColourBox& low = a.Boxes[b];
+  ColourBox& high = a.Boxes[n];
+  const int32_t lo[3] = {low.RMin, low.GMin, low.BMin}, hi[3] = {low.RMax, low.GMax, low.BMax};
+  BoxSlabs<Word>& whole = slabs[a.Slot[b]];
+  const int32_t split = SplitOf(whole[Axis], lo[Axis], hi[Axis], a.Mean[b][Axis], a.Spread[b][Axis]);
+  high = low;
+  if (Axis == 0) low.RMax = split, high.RMin = split + 1;
+  if (Axis == 1) low.GMax = split, high.GMin = split + 1;
+  if (Axis == 2) low.BMax = split, high.BMin = split + 1;
+  const int32_t to = 1 - a.BoxList[b];
+  const int32_t lows = Kernels.Quant.Cut(ListOf(b) + a.BoxFirst[b], CellsOf(b), 63u << (6 * Axis),
+                                         uint32_t(split + 1) << (6 * Axis), (to ? a.Spare : a.Occupied) + a.BoxFirst[b]);
+  a.BoxList[b] = a.BoxList[n] = to;
+  a.BoxFirst[n] = a.BoxFirst[b] + lows;
+  a.BoxLast[n] = a.BoxLast[b];
+  a.BoxLast[b] = a.BoxFirst[n];
+  const int32_t part = CellsOf(b) > CellsOf(n) ? n : b, rest = part == n ? b : n;
+  a.Slot[rest] = a.Slot[b];
+  a.Slot[part] = n;
+  BoxSlabs<Word>& own = slabs[n];
+  const QuantBoxTotals box = a.Totals[b];
+  QuantBoxTotals& t = a.Totals[part];
+  SumRun<Word, Axis>(RunOf(part), lo, hi, own, t);
+  AxisMoments<Word> m;
+  for (int32_t l = part == b ? lo[Axis] : split + 1, last = part == b ? split : hi[Axis]; l <= last; ++l)
+    m.Add(own[Axis][l] = whole[Axis][l], Word(l));
+  t.PixelLevels[Axis] = int64_t(m.PixelLevels);
+  t.ValueLevels[Axis] = int64_t(m.ValueLevels);
+  t.ValueSquares[Axis] = int64_t(m.ValueSquares);
+  for (int ax = 0; ax < 3; ++ax)
+    if (ax != Axis)
+      for (int32_t l = lo[ax]; l <= hi[ax]; ++l) whole[ax][l] -= own[ax][l];
+  QuantBoxTotals& r = a.Totals[rest];
+  r.Pixels = box.Pixels - t.Pixels;
+  for (int ax = 0; ax < 3; ++ax) {
+    r.PixelLevels[ax] = box.PixelLevels[ax] - t.PixelLevels[ax];
+    r.ValueLevels[ax] = box.ValueLevels[ax] - t.ValueLevels[ax];
+    r.ValueSquares[ax] = box.ValueSquares[ax] - t.ValueSquares[ax];
+  }
+  ShrinkFrom(b, slabs[a.Slot[b]]);
+  ShrinkFrom(n, slabs[a.Slot[n]]);
+}
+
+template <class Word>
+void CutBoxOn(int32_t b, int32_t axis, BoxSlabs<Word>* slabs) {
+  if (axis == 0) CutBox<Word, 0>(b, slabs);
+  if (axis == 1) CutBox<Word, 1>(b, slabs);
+  if (axis == 2) CutBox<Word, 2>(b, slabs);
 }
 
 }  // namespace
@@ -327,7 +371,8 @@ struct QuantLargeArrays {
   int32_t Histogram[QuantCells];
   QuantArea::Entry Occupied[QuantCells + 256];
   QuantArea::Entry Spare[QuantCells];
-  QuantBoxSums Sums[256];
+  uint32_t NarrowSlabs[256][3][64];
+  uint64_t WideSlabs[256][3][64];
   uint16_t Counts16[QuantCells];
   uint8_t CellIndex[QuantCells];
   bool Clear;  // every cell -1
@@ -371,7 +416,6 @@ void QuantPrepare() {
   work->Histogram = large->Histogram;
   work->Occupied = large->Occupied;
   work->Spare = large->Spare;
-  work->Sums = large->Sums;
   work->Counts16 = large->Counts16;
   work->CellIndex = large->CellIndex;
   work->CellsScattered = False32;
@@ -447,7 +491,7 @@ void QuantExactPalette() {
 void QuantSplit() {
   QuantArea& a = *work;
   a.BoxCount = 1;
-  a.Boxes[0] = ColourBox{0, 63, 0, 63, 0, 63, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  a.Boxes[0] = ColourBox{0, 63, 0, 63, 0, 63, 0, 0, 0, 0, 0, 0, 0};
   a.BoxFirst[0] = 0;
   a.BoxLast[0] = a.ColourCount;
   a.BoxList[0] = 0;
@@ -455,41 +499,21 @@ void QuantSplit() {
   std::fill(a.BestVariance, a.BestVariance + 256, -1.0);
   for (int32_t i = 0; i < 256; ++i) a.PickTree[256 + i] = i;
   for (int32_t node = 255; node >= 1; --node) a.PickTree[node] = a.PickTree[2 * node];
-  for (int32_t i = 0; i < a.ColourCount; ++i) a.Occupied[i].Value = a.Histogram[a.Occupied[i].Cell];
+  int64_t pixels = 0;
+  for (int32_t i = 0; i < a.ColourCount; ++i) {
+    const int32_t v = a.Histogram[a.Occupied[i].Cell];
+    a.Occupied[i].Value = v;
+    pixels += int64_t(v) + 1;
+  }
+  a.NarrowSlabs = pixels < 65536 ? True32 : False32;
   QuantShrinkBox(0);
   while (a.BoxCount < a.TargetColours) {
     int32_t b, axis;
     if (!QuantPickBox(b, axis)) return;
-    int32_t n = a.BoxCount++;
-    ColourBox& low = a.Boxes[b];
-    ColourBox& high = a.Boxes[n];
-    high = low;
-    const int32_t lo[3] = {low.RMin, low.GMin, low.BMin}, hi[3] = {low.RMax, low.GMax, low.BMax};
-    int32_t split = axis == 0 ? low.RSplit : axis == 1 ? low.GSplit : low.BSplit;
-    if (axis == 0) low.RMax = split, high.RMin = split + 1;
-    if (axis == 1) low.GMax = split, high.GMin = split + 1;
-    if (axis == 2) low.BMax = split, high.BMin = split + 1;
-    int32_t to = 1 - a.BoxList[b];
-    Entry* out = (to ? a.Spare : a.Occupied) + a.BoxFirst[b];
-    int32_t lows = axis == 0   ? CutRun<0>(RunOf(b), split, out)
-                   : axis == 1 ? CutRun<1>(RunOf(b), split, out)
-                               : CutRun<2>(RunOf(b), split, out);
-    a.BoxList[b] = a.BoxList[n] = to;
-    a.BoxFirst[n] = a.BoxFirst[b] + lows;
-    a.BoxLast[n] = a.BoxLast[b];
-    a.BoxLast[b] = a.BoxFirst[n];
-    // The parts' sums: the smaller summed, the larger by difference, both
-    // over the slabs of the box before the cut.
-    if (a.BoxLast[b] - a.BoxFirst[b] > a.BoxLast[n] - a.BoxFirst[n]) {
-      SumRun(RunOf(n), lo, hi, a.Sums[n]);
-      Subtract(a.Sums[b], a.Sums[n], lo, hi);
-    } else {
-      BoxSums part;
-      SumRun(RunOf(b), lo, hi, part);
-      SplitSums(a.Sums[b], a.Sums[n], part, lo, hi);
-    }
-    ShrinkFrom(b, a.Sums[b]);
-    ShrinkFrom(n, a.Sums[n]);
+    if (a.NarrowSlabs)
+      CutBoxOn(b, axis, large->NarrowSlabs);
+    else
+      CutBoxOn(b, axis, large->WideSlabs);
   }
 }
 
@@ -507,22 +531,26 @@ bool QuantPickBox(int32_t& box, int32_t& axis) {
 }
 
 void QuantShrinkBox(int32_t box) {
-  SumBox(box, work->Sums[box]);
-  ShrinkFrom(box, work->Sums[box]);
-}
-
-void QuantBoxStats(int32_t box) {
-  SumBox(box, work->Sums[box]);
-  BoxStatsFrom(box, work->Sums[box]);
+  QuantArea& a = *work;
+  a.Slot[box] = box;
+  const ColourBox& b = a.Boxes[box];
+  const int32_t lo[3] = {b.RMin, b.GMin, b.BMin}, hi[3] = {b.RMax, b.GMax, b.BMax};
+  if (a.NarrowSlabs) {
+    SumRun<uint32_t, 3>(RunOf(box), lo, hi, large->NarrowSlabs[box], a.Totals[box]);
+    ShrinkFrom(box, large->NarrowSlabs[box]);
+  } else {
+    SumRun<uint64_t, 3>(RunOf(box), lo, hi, large->WideSlabs[box], a.Totals[box]);
+    ShrinkFrom(box, large->WideSlabs[box]);
+  }
 }
 
 void QuantBoxMean(int32_t box, QuantMeanMode mode, int32_t& r, int32_t& g, int32_t& b) {
-  const BoxSums& s = work->Sums[box];
+  const QuantBoxTotals& t = work->Totals[box];
   int32_t m[3] = {0, 0, 0};
-  if (s.Total > 0) {
+  if (t.Pixels > 0) {
     for (int ax = 0; ax < 3; ++ax)
-      m[ax] = mode == QuantMeanStats ? RoundedMean(s.Sum[ax], s.Total)
-                                     : work->LevelTable[int32_t(4.0 * double(s.Sum[ax]) / double(s.Total))];
+      m[ax] = mode == QuantMeanStats ? RoundedMean(t.PixelLevels[ax], t.Pixels)
+                                     : work->LevelTable[int32_t(4.0 * double(t.PixelLevels[ax]) / double(t.Pixels))];
   }
   r = m[0], g = m[1], b = m[2];
 }
@@ -645,6 +673,25 @@ void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, Qua
     while (p < count && sorted[p].Green < 4 * l) ++p;
     planes.Start[l] = p;
   }
+}
+
+int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out) {
+  // Every entry is written to both ends and the ends advance by the test,
+  // so no branch depends on the colours. After i entries, lows of them at
+  // the front, the back's next place is count - i + lows - 1: both places
+  // are lows on from a base, and one count is all that the test updates. A
+  // masked level at most the split is below above: an unsigned comparison,
+  // whose carry is added.
+  QuantEntry* back = out + count;
+  intptr_t lows = 0;
+#pragma GCC unroll 4
+  for (const QuantEntry* const last = from + count; from != last; ++from, --back) {
+    const QuantEntry e = *from;
+    out[lows] = e;
+    back[lows - 1] = e;
+    lows += (uint32_t(e.Cell) & mask) < above;
+  }
+  return int32_t(lows);
 }
 
 void QuantSearchPlain(QuantArea& a) { QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen); }

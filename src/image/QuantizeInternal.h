@@ -5,11 +5,13 @@
 // The results are defined by the cube of cells, but the work is done on a
 // list of the occupied cells: each box owns a contiguous run of that list, a
 // cut partitions the run, and pulling a box's faces in to its first occupied
-// slabs is the bounding box of its run. Statistics come from per-slab sums in
-// 64-bit integers, exact where the plain double sums are (below 2^53); a cut
-// sums only the smaller part and subtracts it from the box's sums. So a
-// picture with few colours costs little however large the cube is. The plain
-// scan of the cube remains in the tests as the reference.
+// slabs is the bounding box of its run. Each box keeps per-slab sums of its
+// cells and, from them, exact integer moments (QuantBoxTotals) that give
+// its mean and its spreads without a pass over the slabs. A cut sums only
+// the smaller part, on the two axes that it does not cut (on the cut axis
+// each part's slabs are the box's), and takes the larger as the box less
+// it. So a picture with few colours costs little however large the cube is.
+// The plain scan of the cube remains in the tests as the reference.
 #pragma once
 
 #include <cstdint>
@@ -30,19 +32,16 @@ struct ColourBox {
   int32_t RSpan, GSpan, BSpan;                 // max - min per axis
   int32_t Diagonal;                            // 900 RSpan^2 + 3481 GSpan^2 + 121 BSpan^2
   double RVariance, GVariance, BVariance;      // weighted spread per axis
-  int32_t RSplit, GSplit, BSplit;              // last level of the lower half of a cut
 };
 
-// Sums over the occupied cells of a box: per slab of each axis the number of
-// occupied cells (bits 40 and up) and the sum of their pixel counts
-// w = value + 1 (bits 0-39: at most 2^31 pixels), so that the slab's sum of
-// values v is the second minus the first; and from the slabs, the total
-// weight and the weighted sum of the levels of each axis.
-struct QuantBoxSums {
-  int64_t Total, Sum[3];
-  int64_t Slab[3][64];
+// Sums over the occupied cells of a box, with w = value + 1 (the pixels of
+// a cell) and v = value, l the cell's level on an axis: the pixels (sum of
+// w), and per axis the sums of w l, v l and v l^2. With the number of cells
+// they give the mean and each axis's spread, the sum of v (l - mean)^2.
+struct QuantBoxTotals {
+  int64_t Pixels;
+  int64_t PixelLevels[3], ValueLevels[3], ValueSquares[3];
 };
-constexpr int32_t QuantSlabShift = 40;
 
 // A palette as planes for a vector scan, entry i at place i. The distance
 // to a query (r, g, b) less the query's own term, 900 r^2 + 3481 g^2 +
@@ -63,6 +62,11 @@ struct QuantGreenPlanes {
   int32_t Square[256 + 2 * QuantPad], Red[256 + 2 * QuantPad], Green[256 + 2 * QuantPad], Blue[256 + 2 * QuantPad];
   int32_t Index[256 + 2 * QuantPad], Level[256 + 2 * QuantPad];  // Level: the entry's green
   int32_t Start[64];
+};
+
+// An occupied cell and its counted value.
+struct QuantEntry {
+  int32_t Cell, Value;
 };
 
 // The work area: a tracked record for each quantisation, whose large arrays
@@ -88,9 +92,7 @@ struct QuantArea {
   // counted value once QuantSplit starts, regrouped so that box i owns the
   // run BoxFirst[i] .. BoxLast[i] - 1. Reading the values from the list, not
   // the cube, keeps the splitting in cache.
-  struct Entry {
-    int32_t Cell, Value;
-  };
+  using Entry = QuantEntry;
   // A cut reads a run from one list and writes its two parts to the same
   // places of the other; BoxList tells which list holds a box (0: Occupied,
   // 1: Spare). The order inside a run means nothing.
@@ -104,10 +106,18 @@ struct QuantArea {
   int32_t BoxFirst[256];
   int32_t BoxLast[256];
   int32_t BoxList[256];
-  // Per box while splitting: its sums (a cut sums the smaller part and takes
-  // the larger as the difference) and its greatest variance of an axis that
-  // can be cut (-1 when none), which is what QuantPickBox compares.
-  QuantBoxSums* Sums;  // 256 boxes
+  // Per box while splitting: its totals, its mean (each level rounded half
+  // to even) and spread per axis, and its greatest variance of an axis that
+  // can be cut (-1 when none), which is what QuantPickBox compares. Its
+  // slabs are the Slot-th of the optimiser's slab arrays: per slab of each
+  // axis, the cells and the pixels of the box at that level, packed in one
+  // word so that one addition counts a cell (NarrowSlabs: 32-bit words, for
+  // a picture of fewer than 65536 pixels; else 64-bit).
+  QuantBoxTotals Totals[256];
+  int32_t Mean[256][3];
+  int64_t Spread[256][3];
+  int32_t Slot[256];
+  Bool32 NarrowSlabs;
   double BestVariance[256];
   int32_t BestAxis[256];
   // A tournament over BestVariance: node i (1..255) holds the better box of
@@ -165,10 +175,11 @@ void QuantSplit();
 // whose Diagonal is above 0; ties go to the lower box, then red, green, blue.
 // An axis whose span is 0 is never chosen. False when no box qualifies.
 bool QuantPickBox(int32_t& box, int32_t& axis);
+// Sums the box's run whole, pulls its faces in to its first and last
+// occupied slabs and makes its statistics.
 void QuantShrinkBox(int32_t box);
-void QuantBoxStats(int32_t box);
-// Mean colour of a box weighted by pixel count, from the sums that its last
-// QuantShrinkBox or QuantBoxStats (or cut) left. Statistics mode: 6-bit
+// Mean colour of a box weighted by pixel count, from the totals that its
+// QuantShrinkBox or its cut left. Statistics mode: 6-bit
 // levels, each rounded half to even. Palette mode: 8-bit components through
 // LevelTable[trunc(4 x mean)]. (0, 0, 0) for an empty box.
 enum QuantMeanMode { QuantMeanStats, QuantMeanPalette };

@@ -439,3 +439,28 @@ TEST_F(Quant, APaletteOfColoursRefusesABadSetAndFreesItsAreaOnFailure) {
   EXPECT_EQ(map.Count, 2);
   EXPECT_TRUE(SameEntry(map.Colours[0], {0, 0, 0}));
 }
+
+// Each tier's cut of a run puts exactly the entries below the level on an
+// axis at the front and the others at the back, every entry once, for runs
+// of every length around the vector width.
+TEST_P(QuantColours, ACutPartitionsARunByTheLevelOfAnAxis) {
+  std::mt19937 rng(41);
+  const int32_t counts[] = {0, 1, 3, 4, 7, 8, 9, 12, 31, 200, 4096};
+  for (int32_t count : counts)
+    for (int axis = 0; axis < 3; ++axis)
+      for (int32_t split : {0, 17, 62}) {
+        std::vector<QuantEntry> from(static_cast<size_t>(count)), out(static_cast<size_t>(count), QuantEntry{-1, -1});
+        for (QuantEntry& e : from) e = {int32_t(rng() % QuantCells), int32_t(rng())};
+        const uint32_t mask = 63u << (6 * axis), above = uint32_t(split + 1) << (6 * axis);
+        const int32_t lows = Kernels.Quant.Cut(from.data(), count, mask, above, out.data());
+        auto below = [&](const QuantEntry& e) { return (e.Cell >> (6 * axis) & 63) <= split; };
+        auto key = [](const QuantEntry& e) { return int64_t(e.Cell) << 32 | uint32_t(e.Value); };
+        std::vector<int64_t> wantLow, wantHigh, gotLow, gotHigh;
+        for (const QuantEntry& e : from) (below(e) ? wantLow : wantHigh).push_back(key(e));
+        ASSERT_EQ(lows, int32_t(wantLow.size())) << count << " " << axis;
+        for (int32_t i = 0; i < count; ++i) (i < lows ? gotLow : gotHigh).push_back(key(out[size_t(i)]));
+        for (auto* v : {&wantLow, &wantHigh, &gotLow, &gotHigh}) std::sort(v->begin(), v->end());
+        EXPECT_EQ(gotLow, wantLow) << count << " " << axis << " " << split;
+        EXPECT_EQ(gotHigh, wantHigh) << count << " " << axis << " " << split;
+      }
+}
