@@ -26,11 +26,6 @@ struct WindowState {
   PlayerScreen* Screen = nullptr;
 } state;
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
-
 // A LOGPALETTE with room for 256 colours.
 struct LogPalette256 {
   WORD Version, Count;

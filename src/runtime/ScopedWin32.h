@@ -1,5 +1,5 @@
-// ScopedWin32: owners of GDI resources that release them when their scope
-// ends, whichever way it ends, so that no drawing path pairs a creation with
+// ScopedWin32: owners of GDI resources and kernel handles that release them
+// when their scope ends, whichever way it ends, so that no drawing path pairs a creation with
 // its release by hand. Each owner is never copied; the GDI object owner can
 // be moved and reset. Declare them in the order of use (device context,
 // object, selection): the scope ends them in reverse, so a selection is
@@ -9,7 +9,17 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
+
+// A kernel object's handle (process, thread, job, snapshot), closed with
+// CloseHandle; null holds nothing. Functions that answer
+// INVALID_HANDLE_VALUE for a failure are checked before the handle is given
+// to it.
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
 
 // A GDI object (pen, brush, font, bitmap, palette, region), deleted with
 // DeleteObject. Null is allowed and deletes nothing.
