@@ -364,10 +364,13 @@ bool PlayerRebuild(PlayerScreen& s) {
 void PlayerDraw(PlayerScreen& s, double seconds) {
   if (!s.Scenes) return;
   for (PlayerFrame& f : s.Scenes->Frames) {
+    // Only the renderer writes into a frame's bits.
+    const SpiralDraw draw = f.Drawn ? SpiralDraw::Changes : SpiralDraw::Whole;
     if (s.Scenes->Indexed)
-      SpiralRender8(f.Scene, s.Scenes->Device, seconds, f.Bits, f.Stride);
+      SpiralRender8(f.Scene, s.Scenes->Device, seconds, f.Bits, f.Stride, draw);
     else
-      SpiralRender32(f.Scene, seconds, f.Bits, f.Stride);
+      SpiralRender32(f.Scene, seconds, f.Bits, f.Stride, draw);
+    f.Drawn = true;
   }
 }
 

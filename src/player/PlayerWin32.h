@@ -45,6 +45,8 @@ struct PlayerFrame {
   // on the screen. Null when the bitmap could not be made.
   uint8_t* Bits = nullptr;
   int32_t Stride = 0;
+  // Bits holds a frame of Scene: the next one draws only what changes.
+  bool Drawn = false;
   ScopedGdiObj<HBITMAP> Bitmap;
   std::vector<uint8_t> Frame;
   ScopedSelectObject BitmapSelected;

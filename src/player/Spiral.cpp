@@ -85,11 +85,19 @@ void ColumnRings(const std::vector<uint32_t>& cells, int32_t width, int32_t x, i
   }
 }
 
+// Whether every pixel x of rows y0..y1 - 1 lies in a still ring.
+bool ColumnStill(const SpiralScene& scene, const std::vector<uint32_t>& cells, int32_t x, int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y)
+    if (!scene.RingStill[cells[size_t(y) * size_t(scene.Width) + size_t(x)] / SpiralPhases]) return false;
+  return true;
+}
+
 // The tiles: bands of the tallest height (16, 8, 4, 2 or 1 rows) at which
 // every column of a band lies within SpiralTileRings rings (a single pixel
 // always does), cut from left to right into tiles as wide as the rule and
-// MaxTileWidth allow; then the cells, tile by tile, from the tile's first
-// ring.
+// MaxTileWidth allow, and where the columns turn from still to changing or
+// back (so that the still pixels make tiles of their own); then the cells,
+// tile by tile, from the tile's first ring.
 void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
   const int32_t w = scene.Width, h = scene.Height;
   int32_t band = 16;
@@ -113,7 +121,9 @@ void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
     scene.BandSparks.push_back(int32_t(spark));
     for (int32_t x0 = 0; x0 < w;) {
       int32_t lo = INT32_MAX, hi = -1, x = x0;
+      const bool still = ColumnStill(scene, cells, x0, y0, y1);
       for (; x < w && x - x0 < MaxTileWidth; ++x) {
+        if (x > x0 && ColumnStill(scene, cells, x, y0, y1) != still) break;
         int32_t clo, chi;
         ColumnRings(cells, w, x, y0, y1, clo, chi);
         clo = clo < lo ? clo : lo;
@@ -122,7 +132,7 @@ void MakeTiles(SpiralScene& scene, const std::vector<uint32_t>& cells) {
         lo = clo;
         hi = chi;
       }
-      scene.Tiles.push_back(SpiralTile{x0, y0, x - x0, y1 - y0, lo, 0});
+      scene.Tiles.push_back(SpiralTile{x0, y0, x - x0, y1 - y0, lo, 0, still});
       x0 = x;
     }
   }
@@ -284,7 +294,6 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
                                              int32_t(uint32_t(pixel) * 2654435761u >> 22)});
         }
       }
-    MakeTiles(scene, cells);
 
     // Each ring's design row: the design's weights at the ring's middle for
     // every phase of half a turn, as a fixed part and the weights of the two
@@ -326,6 +335,17 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
         }
       }
     }
+    // A ring whose design is the same at every phase and takes no ink shows
+    // the same colour in every frame.
+    scene.RingStill.assign(size_t(rings), 1);
+    for (int32_t ring = 0; ring < rings; ++ring) {
+      const uint16_t* row = &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
+      uint8_t& still = scene.RingStill[size_t(ring)];
+      for (int32_t plane = 0; plane < SpiralRowPlanes && still; ++plane)
+        for (int32_t j = 0; j < DesignEntries && still; ++j)
+          still = row[plane * SpiralRowEntries + j] == (plane < 3 ? row[plane * SpiralRowEntries] : 0);
+    }
+    MakeTiles(scene, cells);
     for (int32_t j = 0; j < SpiralPhases; ++j) {
       double arm = 0.5 + 0.5 * std::cos(2 * Pi * j / SpiralPhases);
       scene.ArmCube[j] = SpiralByte(arm * arm * arm);
@@ -456,6 +476,7 @@ struct FrameJob {
   SpiralMoment Moment;
   uint8_t* Pixels;
   int32_t Stride;
+  bool Changes;  // the still tiles keep their pixels
   int32_t FillParts;
   std::atomic<int32_t> Filled{0};
 };
@@ -470,6 +491,7 @@ void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
     // The tile's fields in locals: the pixels' stores could otherwise be
     // taken to change them.
     const SpiralTile tile = scene.Tiles[size_t(t)];
+    if (tile.Still && job.Changes) continue;
     const Pixel* __restrict table = tables + size_t(tile.FirstRing) * SpiralPhases;
     const uint16_t* __restrict cell = scene.Cells.data() + tile.FirstCell;
     uint8_t* row = job.Pixels + ptrdiff_t(tile.Y) * job.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel));
@@ -487,7 +509,8 @@ void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
       for (; x < width; ++x) out[x] = table[cell[x]];
     }
   }
-  // The band's sparks over its pixels, which are still in the caches.
+  // The band's sparks over its pixels, which are still in the caches (the
+  // still tiles' too: they twinkle).
   const int32_t shift = job.Moment.Shift;
   for (int32_t i = scene.BandSparks[size_t(band)]; i < scene.BandSparks[size_t(band) + 1]; ++i) {
     const SpiralSpark& s = scene.Sparks[size_t(i)];
@@ -520,9 +543,10 @@ void FramePart(void* context, int32_t part) {
 // The frame's tables and its tiles, shared with the crew when there is one.
 template <class Pixel>
 void DrawFrame(SpiralScene& scene, const SpiralPalette* palette, const SpiralMoment& moment, uint8_t* pixels,
-               int32_t stride) {
+               int32_t stride, SpiralDraw draw) {
   const int32_t threads = SpiralWorkers(scene) + 1;
-  FrameJob<Pixel> job{&scene, palette, moment, pixels, stride, threads == 1 ? 1 : 4 * threads};
+  FrameJob<Pixel> job{&scene, palette, moment, pixels, stride, draw == SpiralDraw::Changes,
+                      threads == 1 ? 1 : 4 * threads};
   const int32_t parts = job.FillParts + int32_t(scene.BandTiles.size()) - 1;
   if (scene.Crew)
     scene.Crew->Run(parts, FramePart<Pixel>, &job);
@@ -532,17 +556,17 @@ void DrawFrame(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
 
 }  // namespace
 
-void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride) {
+void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride, SpiralDraw draw) {
   FrameTwinkles(scene, seconds);
-  DrawFrame<uint32_t>(scene, nullptr, SpiralMomentAt(seconds), pixels, stride);
+  DrawFrame<uint32_t>(scene, nullptr, SpiralMomentAt(seconds), pixels, stride, draw);
 }
 
 void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seconds, uint8_t* pixels,
-                   int32_t stride) {
+                   int32_t stride, SpiralDraw draw) {
   // The table's colours become palette indices: one lookup per design
   // entry, none per pixel.
   FrameTwinkles(scene, seconds);
-  DrawFrame<uint8_t>(scene, &palette, SpiralMomentAt(seconds), pixels, stride);
+  DrawFrame<uint8_t>(scene, &palette, SpiralMomentAt(seconds), pixels, stride, draw);
 }
 
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count) {

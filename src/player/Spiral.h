@@ -57,11 +57,13 @@ struct SpiralSpark {
 };
 
 // A tile of the frame: its rectangle, the first ring its cells count from,
-// and where its cells start (its rows one after another).
+// where its cells start (its rows one after another), and whether all its
+// pixels lie in still rings.
 struct SpiralTile {
   int32_t X, Y, Width, Height;
   int32_t FirstRing;
   uint32_t FirstCell;
+  bool Still;
 };
 // A tile's cells lie within this many rings.
 constexpr int32_t SpiralTileRings = 64;
@@ -83,6 +85,10 @@ struct SpiralScene {
   // Per ring a design row (SpiralLoops.h): design phases 0..SpiralPhases / 2.
   // A colour is a blend, so the three parts add up to at most 255.
   std::vector<uint16_t> Rows;
+  // Per ring, 1 where it shows the same colour in every frame (the design
+  // is the same at every phase and takes no ink: the core's middle, the
+  // corners beyond the arms).
+  std::vector<uint8_t> RingStill;
   std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
   std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
   std::vector<SpiralSpark> Sparks;      // in the order of their pixels
@@ -127,9 +133,15 @@ void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, Spir
 
 // Fills scene.Table for the moment.
 void SpiralFillTable(SpiralScene& scene, const SpiralMoment& moment);
+// What a renderer draws: every pixel, or only what can change from frame to
+// frame (the still tiles keep their pixels; their sparks are drawn anew).
+// Changes is for a target that holds the last frame this scene drew into it,
+// at the same depth (and palette), untouched since.
+enum class SpiralDraw { Whole, Changes };
 // The frame at design time seconds as 32-bit pixels 0x00RRGGBB (blue, green,
 // red, 0 in memory), rows top-down, stride bytes apart.
-void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride);
+void SpiralRender32(SpiralScene& scene, double seconds, uint8_t* pixels, int32_t stride,
+                    SpiralDraw draw = SpiralDraw::Whole);
 
 // A fixed palette for a 256-colour display and the way from colours to it.
 struct SpiralPalette {
@@ -144,7 +156,7 @@ struct SpiralPalette {
 void SpiralBuildPalette(SpiralPalette& palette, int32_t count);
 // The frame at design time seconds as 8-bit indices into palette.
 void SpiralRender8(SpiralScene& scene, const SpiralPalette& palette, double seconds, uint8_t* pixels,
-                   int32_t stride);
+                   int32_t stride, SpiralDraw draw = SpiralDraw::Whole);
 // The palette index of a colour 0x00RRGGBB.
 inline uint8_t SpiralIndexOf(const SpiralPalette& palette, uint32_t rgb) {
   return palette.Index15[(rgb >> 9 & 0x7C00) | (rgb >> 6 & 0x3E0) | (rgb >> 3 & 0x1F)];

@@ -219,6 +219,33 @@ TEST(Spiral, FramesAreTheBytesOfTheRowByRowRenderer) {
   SpiralLoopsForTests(CpuStartTier());
 }
 
+// A frame drawn as changes over the frame before it is the whole frame, at
+// both depths, on one thread and on four; the still tiles exist (the corners
+// of a wide screen and the core's middle) and hold sparks.
+TEST(Spiral, ChangesOverTheLastFrameAreTheWholeFrame) {
+  SpiralScene scene = Scene(640, 360);
+  int64_t still = 0;
+  for (const SpiralTile& t : scene.Tiles) still += t.Still ? int64_t(t.Width) * t.Height : 0;
+  EXPECT_GT(still, int64_t(scene.Width) * scene.Height / 10);
+  SpiralPalette palette;
+  SpiralBuildPalette(palette, 236);
+  const int32_t w = scene.Width, h = scene.Height;
+  std::vector<uint8_t> whole32(size_t(w) * h * 4), whole8(size_t(w) * h), kept32 = whole32, kept8 = whole8;
+  for (int32_t workers : {0, 3}) {
+    SpiralSetWorkers(scene, workers);
+    SpiralRender32(scene, 0, kept32.data(), w * 4);
+    SpiralRender8(scene, palette, 0, kept8.data(), w);
+    for (double seconds : {SpiralSecondsPerFrame, 2.5, 7.3, 123.45}) {
+      SpiralRender32(scene, seconds, whole32.data(), w * 4);
+      SpiralRender32(scene, seconds, kept32.data(), w * 4, SpiralDraw::Changes);
+      ASSERT_EQ(kept32, whole32) << seconds << " s, " << workers << " workers";
+      SpiralRender8(scene, palette, seconds, whole8.data(), w);
+      SpiralRender8(scene, palette, seconds, kept8.data(), w, SpiralDraw::Changes);
+      ASSERT_EQ(kept8, whole8) << seconds << " s, " << workers << " workers";
+    }
+  }
+}
+
 TEST(Spiral, SizesOutOfRangeAreAnInvalidMemoryRequest) {
   for (auto size : {std::pair<int32_t, int32_t>{0, 10}, {10, -1}, {SpiralMaxSide + 1, 2}}) {
     SpiralScene scene;
