@@ -68,15 +68,22 @@ struct DitherCells {
         for (int32_t lg = x.GMin; lg <= x.GMax; ++lg) FillRun(a.CellIndex + QuantCell(x.RMin, lg, lb), x.RSpan + 1, k);
     }
   }
-  // n bytes of k from p: by words that may overlap, never past the run.
+  // n bytes of k from p: by words that may overlap, never past the run. Most
+  // runs are short, and a loop of bytes would mispredict its end.
   static void FillRun(uint8_t* p, int32_t n, uint8_t k) {
-    if (n < 8) {
-      for (int32_t i = 0; i < n; ++i) p[i] = k;
-      return;
-    }
     const uint64_t word = 0x0101010101010101ull * k;
-    for (int32_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &word, 8);
-    std::memcpy(p + n - 8, &word, 8);
+    if (n >= 8) {
+      for (int32_t i = 0; i + 8 < n; i += 8) std::memcpy(p + i, &word, 8);
+      std::memcpy(p + n - 8, &word, 8);
+    } else if (n >= 4) {
+      std::memcpy(p, &word, 4);
+      std::memcpy(p + n - 4, &word, 4);
+    } else if (n >= 2) {
+      std::memcpy(p, &word, 2);
+      std::memcpy(p + n - 2, &word, 2);
+    } else if (n == 1) {
+      *p = k;
+    }
   }
   int32_t operator()(intptr_t cell) {
     uint8_t v = a.CellIndex[cell];

@@ -381,16 +381,31 @@ struct QuantLargeArrays {
 QuantLargeArrays* large = nullptr;
 
 // Sets to -1 every cell that counting and building can have written: the
-// cells of the two lists' first ColourCount entries, between which every
-// counted cell lies whatever the cuts have done (an entry of Spare not yet
-// written names some cell, which -1 does not harm). When a step wrote other
-// cells, the next QuantPrepare clears the cube.
+// counted cells. Once boxes are cut, their runs hold each of them once;
+// before, or when the runs do not cover the list as a cut leaves them, the
+// two lists' first ColourCount entries, between which every counted cell
+// lies whatever the cuts have done (an entry of Spare not yet written names
+// some cell, which -1 does not harm). When a step wrote other cells, the
+// next QuantPrepare clears the cube.
 void ClearCounted(QuantArea& a) {
   if (a.CellsScattered || a.ColourCount < 0 || a.ColourCount > QuantCells) return;
   int32_t* h = a.Histogram;
-  for (int32_t i = 0; i < a.ColourCount; ++i) {
-    h[a.Occupied[i].Cell & (QuantCells - 1)] = -1;
-    h[a.Spare[i].Cell & (QuantCells - 1)] = -1;
+  int64_t covered = 0;
+  const bool runs = a.BoxCount > 0 && a.BoxCount <= 256 && [&] {
+    for (int32_t b = 0; b < a.BoxCount; ++b) {
+      if (a.BoxFirst[b] < 0 || a.BoxFirst[b] > a.BoxLast[b] || a.BoxLast[b] > a.ColourCount) return false;
+      covered += a.BoxLast[b] - a.BoxFirst[b];
+    }
+    return covered == a.ColourCount;
+  }();
+  if (runs) {
+    for (int32_t b = 0; b < a.BoxCount; ++b)
+      for (Run r = RunOf(b); r.First != r.Last; ++r.First) h[r.First->Cell & (QuantCells - 1)] = -1;
+  } else {
+    for (int32_t i = 0; i < a.ColourCount; ++i) {
+      h[a.Occupied[i].Cell & (QuantCells - 1)] = -1;
+      h[a.Spare[i].Cell & (QuantCells - 1)] = -1;
+    }
   }
   large->Clear = true;
 }

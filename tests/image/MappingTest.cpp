@@ -27,6 +27,15 @@ int32_t EntriesUsed(const ImageBuffer& img) {
 
 using Mapping = ImageFixture;
 
+TEST_F(Mapping, AFilledRunCoversItsBytesAndNoOthers) {
+  for (int32_t n = 0; n <= 40; ++n) {
+    std::vector<uint8_t> bytes(n + 16, 0x5A);
+    DitherCells::FillRun(bytes.data() + 8, n, uint8_t(n + 1));
+    for (int32_t i = 0; i < n + 16; ++i)
+      ASSERT_EQ(bytes[i], i >= 8 && i < 8 + n ? n + 1 : 0x5A) << "run of " << n << ", byte " << i;
+  }
+}
+
 TEST_F(Mapping, DiffuseTablesForEachWeight) {
   struct Case {
     int32_t k;

@@ -82,6 +82,32 @@ TEST_F(Quant, SplittingMatchesThePlainScanOfTheCube) {
   }
 }
 
+// QuantRelease clears only the cells that it knows were written, from the
+// boxes' runs or the lists: whatever was built, the next quantisation must
+// start from an empty cube, also when the boxes' runs are not a cut's.
+TEST_F(Quant, ReleaseLeavesTheNextQuantisationAnEmptyCube) {
+  std::mt19937 rng(31);
+  struct Case {
+    int centres, noise, colours;
+    bool spoilRuns;
+  } cases[] = {{300, 6, 256, false}, {40, 20, 17, false}, {3, 0, 256, false}, {2000, 1, 2, false},
+               {300, 6, 64, true}};
+  for (const Case& c : cases) {
+    Image img(64, 40, 24);
+    Clustered(img, rng, c.centres, c.noise);
+    QuantPrepare();
+    QuantCount(img);
+    QuantBuild(c.colours);
+    QuantArea& a = *QuantWorkArea();
+    if (c.spoilRuns) a.BoxLast[0] = a.ColourCount + 1;
+    QuantRelease();
+    QuantPrepare();
+    const int32_t* h = QuantWorkArea()->Histogram;
+    EXPECT_EQ(std::count(h, h + QuantCells, -1), QuantCells) << c.centres << " centres, " << c.colours;
+    QuantRelease();
+  }
+}
+
 // A section that fails after QuantPrepare frees the work area behind the
 // optimiser's pointer, and the released block soon serves another owner:
 // the next quantisation must neither work in it nor free it.
