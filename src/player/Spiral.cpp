@@ -1,6 +1,7 @@
 // Spiral: set-up, tables and the two renderers of the animation.
 #include "player/Spiral.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -346,6 +347,15 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
           still = row[plane * SpiralRowEntries + j] == (plane < 3 ? row[plane * SpiralRowEntries] : 0);
     }
     MakeTiles(scene, cells);
+    // A still ring's entries, whatever the moment and the inks, once.
+    for (int32_t ring = 0; ring < rings; ++ring) {
+      if (!scene.RingStill[size_t(ring)]) continue;
+      uint32_t* design = &scene.Designs[size_t(ring) * DesignEntries];
+      const uint8_t noInks[6] = {};
+      SpiralKernels.Colours(&scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries], noInks, DesignEntries,
+                            design);
+      std::fill(&scene.Table[size_t(ring) * SpiralPhases], &scene.Table[size_t(ring + 1) * SpiralPhases], design[0]);
+    }
     for (int32_t j = 0; j < SpiralPhases; ++j) {
       double arm = 0.5 + 0.5 * std::cos(2 * Pi * j / SpiralPhases);
       scene.ArmCube[j] = SpiralByte(arm * arm * arm);
@@ -422,6 +432,13 @@ void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
   auto copy32 = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
   auto copy8 = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
   for (int32_t ring = first; ring < last; ++ring) {
+    if (scene.RingStill[size_t(ring)]) {
+      // Its colour is in place since the set-up; its palette index is not.
+      if (palette)
+        std::memset(&scene.Table8[size_t(ring) * SpiralPhases],
+                    SpiralIndexOf(*palette, scene.Designs[size_t(ring) * DesignEntries]), SpiralPhases);
+      continue;
+    }
     uint32_t* design = palette ? &scene.Designs[size_t(ring) * DesignEntries] : scratch;
     SpiralKernels.Colours(DesignRow(scene, ring), FrameInks(scene, ring, moment.Seconds), DesignEntries, design);
     if (!palette) {

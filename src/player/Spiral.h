@@ -87,7 +87,8 @@ struct SpiralScene {
   std::vector<uint16_t> Rows;
   // Per ring, 1 where it shows the same colour in every frame (the design
   // is the same at every phase and takes no ink: the core's middle, the
-  // corners beyond the arms).
+  // corners beyond the arms); its colours are put in the tables once, at
+  // the set-up.
   std::vector<uint8_t> RingStill;
   std::vector<uint8_t> RingReach;       // per ring, 1.0 = 255: how far the arms reach
   std::vector<uint8_t> RingCore[3];     // per ring: the core ink shaded, blue, green, red
