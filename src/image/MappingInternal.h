@@ -49,9 +49,12 @@ inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 // decide.
 struct DitherCells {
   QuantArea& a;
+  // Held apart from the area: through a it is read again after every store
+  // of a byte, which may be taken to change it.
+  uint8_t* cells;
   const ColourBox* last = nullptr;  // the box of index 255
 
-  explicit DitherCells(QuantArea& area) : a(area) {
+  explicit DitherCells(QuantArea& area) : a(area), cells(area.CellIndex) {
     std::memset(a.CellIndex, 255, QuantCells);
     if (a.BoxCount == 0) {
       for (int32_t i = 0; i < a.ColourCount; ++i) {
@@ -86,7 +89,7 @@ struct DitherCells {
     }
   }
   int32_t operator()(intptr_t cell) {
-    uint8_t v = a.CellIndex[cell];
+    uint8_t v = cells[cell];
     return v != 255 ? v : Slow(int32_t(cell));
   }
   int32_t Slow(int32_t cell) {
@@ -98,7 +101,7 @@ struct DitherCells {
       else
         k = QuantLookupOutside(cell);
     }
-    a.CellIndex[cell] = uint8_t(k);
+    cells[cell] = uint8_t(k);
     return k & 255;
   }
 };
