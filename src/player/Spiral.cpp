@@ -86,6 +86,11 @@ void ColumnRings(const std::vector<uint32_t>& cells, int32_t width, int32_t x, i
   }
 }
 
+// A ring's design row (SpiralLoops.h).
+const uint16_t* DesignRow(const SpiralScene& scene, int32_t ring) {
+  return &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
+}
+
 // Whether every pixel x of rows y0..y1 - 1 lies in a still ring.
 bool ColumnStill(const SpiralScene& scene, const std::vector<uint32_t>& cells, int32_t x, int32_t y0, int32_t y1) {
   for (int32_t y = y0; y < y1; ++y)
@@ -337,25 +342,21 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
       }
     }
     // A ring whose design is the same at every phase and takes no ink shows
-    // the same colour in every frame.
+    // the same colour in every frame: its entries are made here, once.
     scene.RingStill.assign(size_t(rings), 1);
     for (int32_t ring = 0; ring < rings; ++ring) {
-      const uint16_t* row = &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
+      const uint16_t* row = DesignRow(scene, ring);
       uint8_t& still = scene.RingStill[size_t(ring)];
       for (int32_t plane = 0; plane < SpiralRowPlanes && still; ++plane)
         for (int32_t j = 0; j < DesignEntries && still; ++j)
           still = row[plane * SpiralRowEntries + j] == (plane < 3 ? row[plane * SpiralRowEntries] : 0);
-    }
-    MakeTiles(scene, cells);
-    // A still ring's entries, whatever the moment and the inks, once.
-    for (int32_t ring = 0; ring < rings; ++ring) {
-      if (!scene.RingStill[size_t(ring)]) continue;
+      if (!still) continue;
       uint32_t* design = &scene.Designs[size_t(ring) * DesignEntries];
       const uint8_t noInks[6] = {};
-      SpiralKernels.Colours(&scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries], noInks, DesignEntries,
-                            design);
+      SpiralKernels.Colours(row, noInks, DesignEntries, design);
       std::fill(&scene.Table[size_t(ring) * SpiralPhases], &scene.Table[size_t(ring + 1) * SpiralPhases], design[0]);
     }
+    MakeTiles(scene, cells);
     for (int32_t j = 0; j < SpiralPhases; ++j) {
       double arm = 0.5 + 0.5 * std::cos(2 * Pi * j / SpiralPhases);
       scene.ArmCube[j] = SpiralByte(arm * arm * arm);
@@ -384,10 +385,6 @@ void SpiralRingInks(const SpiralScene& scene, int32_t ring, double seconds, Spir
 }
 
 namespace {
-
-const uint16_t* DesignRow(const SpiralScene& scene, int32_t ring) {
-  return &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
-}
 
 // The ring's inks at the moment into scene.RingInks, which it returns.
 const uint8_t* FrameInks(SpiralScene& scene, int32_t ring, double seconds) {
