@@ -40,23 +40,27 @@ struct RunDivider {
   }
 };
 
+// The run rule, "output j takes source samples while pos < acc" with acc
+// growing by ratio an output and pos by ScaleUnit a sample, is kept as the
+// difference d = acc - pos: it lies within +-ScaleUnit x ScaleMostSize, so
+// it fits 32 bits, and the 32-bit build holds it in one register instead of
+// two 64-bit sums in pairs on the stack.
 template <int Step>
-void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int64_t ratio) {
-  int64_t acc = 0, pos = 0;
-  int32_t i = 0;
+void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int32_t ratio) {
+  const int32_t gain = ratio - ScaleUnit;
+  int32_t d = 0, i = 0;
   RunDivider divider;
   for (int32_t j = 0; j < newW; ++j, q += Step) {
-    const uint8_t* first = p + int64_t(i) * Step;
+    const uint8_t* first = p + i * Step;
     int32_t n = 1;
     ++i;
-    acc += ratio;
-    pos += ScaleUnit;
-    if (acc >= pos) {
+    d += gain;
+    if (d >= 0) {
       while (i < srcW) {
         ++i;
         ++n;
-        pos += ScaleUnit;
-        if (pos >= acc) break;
+        d -= ScaleUnit;
+        if (d <= 0) break;
       }
     }
     if (n == 1) {
@@ -86,18 +90,19 @@ void DoublePixels(const uint8_t* p, uint8_t* q, int32_t n) {
 }
 
 template <int Step>
-void StretchPixels(const uint8_t* p, uint8_t* q, int32_t newW, int64_t ratio) {
-  int64_t acc = 0, pos = 0;
-  const uint8_t* end = q + int64_t(newW) * Step;
+void StretchPixels(const uint8_t* p, uint8_t* q, int32_t newW, int32_t ratio) {
+  // d = acc - pos, as in ReducePixels.
+  const int32_t gain = ratio - ScaleUnit;
+  int32_t d = 0;
+  const uint8_t* end = q + newW * Step;
   for (;;) {
     for (int c = 0; c < Step; ++c) q[c] = p[c];
     q += Step;
     if (q == end) return;
     p += Step;
-    pos += ScaleUnit;
-    acc += ratio;
-    if (acc < pos) {
-      acc += ratio;
+    d += gain;
+    if (d < 0) {
+      d += ratio;
       for (int c = 0; c < Step; ++c) q[c] = Mean(p[c - Step], p[c]);
       q += Step;
       if (q == end) return;
@@ -125,7 +130,7 @@ void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t sr
   if (ratio == ScaleUnit)
     std::memcpy(b, a, size_t(dstLineBytes));
   else
-    StretchPixels<Step>(a, b, newW, ratio);
+    StretchPixels<Step>(a, b, newW, int32_t(ratio));
 }
 
 template <int Step>

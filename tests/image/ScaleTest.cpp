@@ -191,6 +191,19 @@ TEST(ScaleReference, LongDoubledLinesKeepTheirRatio) {
   EXPECT_EQ(got, ref::Scale(pixels, 15000, 1, 3, 30000, 1));
 }
 
+TEST(ScaleReference, LinesAtTheSizeLimitKeepTheirRuns) {
+  // The run rule's sums reach 70000 x 30678, just under 2^31, at the
+  // largest ratios either way.
+  const int32_t most = 30678;
+  const int32_t cases[][2] = {{most, 1}, {most, 2}, {most, 3}, {most, most - 1}, {most, 4093},
+                              {1, most}, {2, most}, {3, most}, {most - 1, most}, {4093, most}};
+  for (const auto& c : cases) {
+    std::vector<uint8_t> pixels = RandomBytes(size_t(c[0]) * 3, uint32_t(c[1]));
+    ASSERT_EQ(Scaled(pixels, c[0], 1, 24, c[1], 1), ref::Scale(pixels, c[0], 1, 3, c[1], 1))
+        << c[0] << " to " << c[1];
+  }
+}
+
 TEST(ScaleLimits, CallsOutsideTheLimitsAreOutOfRange) {
   const ErrorPair outOfRange{4, 1};
   struct Case {
