@@ -5,6 +5,7 @@
 // loops unroll.
 #include "image/Scale.h"
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -40,40 +41,48 @@ struct RunDivider {
   }
 };
 
-// The run rule, "output j takes source samples while pos < acc" with acc
-// growing by ratio an output and pos by ScaleUnit a sample, is kept as the
-// difference d = acc - pos: it lies within +-ScaleUnit x ScaleMostSize, so
-// it fits 32 bits, and the 32-bit build holds it in one register instead of
-// two 64-bit sums in pairs on the stack.
+// The mean of a run of n > 3 samples.
 template <int Step>
-void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int32_t ratio) {
+__attribute__((noinline)) void RunMean(const uint8_t* first, int32_t n, uint8_t* q, RunDivider& divider) {
+  uint32_t sum[Step] = {};
+  for (int32_t k = 0; k < n; ++k)
+    for (int c = 0; c < Step; ++c) sum[c] += first[k * Step + c];
+  for (int c = 0; c < Step; ++c) q[c] = uint8_t(divider.Divide(sum[c], uint32_t(n)));
+}
+
+// Output j takes source samples while pos < acc, acc growing by ratio an
+// output and pos by ScaleUnit a sample. The rule is kept as the difference
+// d = acc - pos, within +-ScaleUnit x ScaleMostSize and so in 32 bits, and
+// the loop walks pointers with the longer runs and their divider out of
+// line: the 32-bit build then holds its state in registers instead of
+// 64-bit sums and counters on the stack.
+template <int Step>
+__attribute__((noinline)) void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int32_t ratio,
+                                             RunDivider& divider) {
   const int32_t gain = ratio - ScaleUnit;
-  int32_t d = 0, i = 0;
-  RunDivider divider;
-  for (int32_t j = 0; j < newW; ++j, q += Step) {
-    const uint8_t* first = p + i * Step;
-    int32_t n = 1;
-    ++i;
+  const uint8_t* const pEnd = p + srcW * Step;
+  uint8_t* const qEnd = q + newW * Step;
+  int32_t d = 0;
+  for (; q != qEnd; q += Step) {
+    const uint8_t* first = p;
+    p += Step;
     d += gain;
     if (d >= 0) {
-      while (i < srcW) {
-        ++i;
-        ++n;
+      while (p < pEnd) {
+        p += Step;
         d -= ScaleUnit;
         if (d <= 0) break;
       }
     }
-    if (n == 1) {
+    const ptrdiff_t run = p - first;
+    if (run == Step) {
       for (int c = 0; c < Step; ++c) q[c] = first[c];
-    } else if (n == 2) {
+    } else if (run == 2 * Step) {
       for (int c = 0; c < Step; ++c) q[c] = Mean(first[c], first[Step + c]);
-    } else if (n == 3) {
+    } else if (run == 3 * Step) {
       for (int c = 0; c < Step; ++c) q[c] = uint8_t((first[c] + first[Step + c] + first[2 * Step + c]) / 3);
     } else {
-      uint32_t sum[Step] = {};
-      for (int32_t k = 0; k < n; ++k)
-        for (int c = 0; c < Step; ++c) sum[c] += first[k * Step + c];
-      for (int c = 0; c < Step; ++c) q[c] = uint8_t(divider.Divide(sum[c], uint32_t(n)));
+      RunMean<Step>(first, int32_t(run / Step), q, divider);
     }
   }
 }
@@ -135,7 +144,8 @@ void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t sr
 
 template <int Step>
 void ReduceLine(int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
-  ReducePixels<Step>(buffer, buffer + srcLineBytes, srcLineBytes / Step, dstLineBytes / Step, ratio);
+  RunDivider divider;
+  ReducePixels<Step>(buffer, buffer + srcLineBytes, srcLineBytes / Step, dstLineBytes / Step, ratio, divider);
 }
 
 // -------------------------------------------------------------- vertical
