@@ -43,36 +43,52 @@ void* ReadOwner(const void* owner) {
 void WriteOwner(void* owner, void* p) { std::memcpy(owner, &p, sizeof p); }
 
 // Builds the entry's name in place, reusing the entry's own storage: this
-// runs on every allocation.
+// runs on every allocation, so the name is put together in a buffer and
+// assigned once.
 void SetBlockName(std::string& entryName, const std::string& name, int32_t position, int32_t tag) {
-  char buf[16];
-  char* end = buf + sizeof buf;
-  entryName.assign("C:", 2);
-  if (name.empty()) {
-    entryName.append("Handle #", 8);
-    char* p = WriteDigits(end, uint32_t(position), false);
-    entryName.append(p, size_t(end - p));
-  } else {
+  char digits[16];
+  char* const digitsEnd = digits + sizeof digits;
+  char buf[96];
+  const size_t prefix = name.empty() ? 8 : name.size();
+  if (prefix + 2 + 1 + 13 + 13 > sizeof buf) {  // a long name: piece by piece
+    entryName.assign("C:", 2);
     entryName.append(name);
+    entryName.push_back(':');
+    char* p = WriteDigits(digitsEnd, uint32_t(tag), true);
+    entryName.append(p, size_t(digitsEnd - p));
+    return;
   }
-  entryName.push_back(':');
-  char* p = WriteDigits(end, uint32_t(tag), true);
-  entryName.append(p, size_t(end - p));
+  char* at = buf;
+  *at++ = 'C';
+  *at++ = ':';
+  if (name.empty()) {
+    std::memcpy(at, "Handle #", 8);
+    at += 8;
+    char* p = WriteDigits(digitsEnd, uint32_t(position), false);
+    std::memcpy(at, p, size_t(digitsEnd - p));
+    at += digitsEnd - p;
+  } else {
+    std::memcpy(at, name.data(), name.size());
+    at += name.size();
+  }
+  *at++ = ':';
+  char* p = WriteDigits(digitsEnd, uint32_t(tag), true);
+  std::memcpy(at, p, size_t(digitsEnd - p));
+  at += digitsEnd - p;
+  entryName.assign(buf, size_t(at - buf));
 }
 
 // size x 1.05, rounded half to even, then up to a multiple of 4; -1 when the
 // request is not a valid size.
 int64_t AdjustedSize(int32_t size) {
-  int64_t t = int64_t(size) * 21;
-  int64_t q = t / 20, r = t % 20;
-  if (r < 0) {  // floor division
-    q -= 1;
-    r += 20;
-  }
-  int64_t rounded = (r > 10 || (r == 10 && (q & 1))) ? q + 1 : q;
+  if (size <= 0) return -1;
+  // 21 size / 20 is size + size / 20, remainder size % 20: 32-bit divisions,
+  // which the 32-bit build does inline rather than through its runtime.
+  const int64_t q = int64_t(size) + size / 20;
+  const int32_t r = size % 20;
+  const int64_t rounded = (r > 10 || (r == 10 && (q & 1))) ? q + 1 : q;
   if (rounded + 3 > INT32_MAX) return -1;
-  int64_t adjusted = ((rounded + 3) / 4) * 4;
-  return adjusted <= 0 ? -1 : adjusted;
+  return (rounded + 3) / 4 * 4;
 }
 
 // Released blocks kept for the next requests of about their size. A paint

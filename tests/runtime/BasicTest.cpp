@@ -24,6 +24,27 @@ TEST_F(Mem, SizesAreScaledRoundedHalfEvenAndPaddedToFour) {
   }
 }
 
+TEST_F(Mem, EverySmallSizeMatchesTheExactRule) {
+  for (int32_t size = 1; size <= 4000; ++size) {
+    const int64_t t = int64_t(size) * 21, q = t / 20, r = t % 20;  // size x 1.05 exactly
+    const int64_t rounded = r > 10 || (r == 10 && q % 2 == 1) ? q + 1 : q;
+    char* p = nullptr;
+    ASSERT_EQ(MemAlloc(p, size), 0) << size;
+    ASSERT_EQ(MemTable[MemFind(p, ByBlock)].Size, (rounded + 3) / 4 * 4) << size;
+    MemFree(p);
+  }
+}
+
+TEST_F(Mem, NamesOfEveryLengthAreWhole) {
+  for (size_t length : {size_t(1), size_t(60), size_t(66), size_t(67), size_t(68), size_t(300)}) {
+    const std::string name(length, 'n');
+    char* p = nullptr;
+    ASSERT_EQ(MemAlloc(p, 8, 1234567, name), 0);
+    EXPECT_EQ(MemTable[MemFind(p, ByBlock)].Name, "C:" + name + ":1,234,567") << length;
+    MemFree(p);
+  }
+}
+
 TEST_F(Mem, InvalidSizesGiveFiveAndLeaveTheVariable) {
   for (int32_t size : {0, -1, 2045222519, INT32_MAX}) {
     char* p = nullptr;
