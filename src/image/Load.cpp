@@ -19,19 +19,20 @@ int32_t ReadInt32(const uint8_t* p) {
   return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
 }
 
+template <class Index>
 struct BitWindow {
   const uint8_t* Data;
-  int64_t Bytes;
-  int64_t Pos;  // in bits
+  Index Bytes;
+  Index Pos;  // in bits
 
   uint64_t Load() const {
-    int64_t at = Pos >> 3;
+    Index at = Pos >> 3;
     uint64_t w = 0;
     if (at + 8 <= Bytes) {
       std::memcpy(&w, Data + at, 8);
       w = __builtin_bswap64(w);
     } else {
-      for (int64_t i = at; i < at + 8; ++i) w = w << 8 | (i < Bytes ? Data[i] : 0);
+      for (Index i = at; i < at + 8; ++i) w = w << 8 | (i < Bytes ? Data[i] : 0);
     }
     return w << (Pos & 7);
   }
@@ -51,12 +52,13 @@ inline void MoveWords(uint8_t* d, const uint8_t* s, size_t n) {
   std::memcpy(d + n - sizeof tail, &tail, sizeof tail);
 }
 
-inline void MoveShort(uint8_t* d, const uint8_t* s, int64_t n) {
+template <class Index>
+inline void MoveShort(uint8_t* d, const uint8_t* s, Index n) {
   if (n > 128) {
     std::memmove(d, s, size_t(n));
   } else if (n > 16) {
     uint64_t w;
-    for (int64_t i = 0; i + 8 < n; i += 8) std::memcpy(&w, s + i, 8), std::memcpy(d + i, &w, 8);
+    for (Index i = 0; i + 8 < n; i += 8) std::memcpy(&w, s + i, 8), std::memcpy(d + i, &w, 8);
     std::memcpy(&w, s + n - 8, 8), std::memcpy(d + n - 8, &w, 8);
   } else if (n >= 8) {
     MoveWords<uint64_t>(d, s, size_t(n));
@@ -69,20 +71,22 @@ inline void MoveShort(uint8_t* d, const uint8_t* s, int64_t n) {
   }
 }
 
-inline void FillShort(uint8_t* d, uint8_t value, int64_t n) {
+template <class Index>
+inline void FillShort(uint8_t* d, uint8_t value, Index n) {
   if (n > 128 || n < 8) {
     std::memset(d, value, size_t(n));
     return;
   }
   const uint64_t word = 0x0101010101010101ull * value;
-  for (int64_t i = 0; i + 8 < n; i += 8) std::memcpy(d + i, &word, 8);
+  for (Index i = 0; i + 8 < n; i += 8) std::memcpy(d + i, &word, 8);
   std::memcpy(d + n - 8, &word, 8);
 }
 
 // Copies n bytes from src to out one by one in increasing order, so that a
 // source just behind out repeats its pattern; done a block at a time.
-inline void CopyForward(uint8_t* t, int64_t src, int64_t out, int64_t n) {
-  int64_t gap = out - src;
+template <class Index>
+inline void CopyForward(uint8_t* t, Index src, Index out, Index n) {
+  Index gap = out - src;
   if (gap <= 0 || gap >= n) {
     MoveShort(t + out, t + src, n);
     return;
@@ -93,7 +97,7 @@ inline void CopyForward(uint8_t* t, int64_t src, int64_t out, int64_t n) {
   }
   uint8_t* d = t + out;
   while (n > 0) {
-    int64_t c = gap < n ? gap : n;
+    Index c = gap < n ? gap : n;
     MoveShort(d, t + src, c);
     d += c;
     n -= c;
@@ -101,17 +105,18 @@ inline void CopyForward(uint8_t* t, int64_t src, int64_t out, int64_t n) {
   }
 }
 
-bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line, int32_t bpp,
-            int64_t end) {
-  int64_t dist[StreamDistances];
+template <class Index>
+bool Decode(const uint8_t* stream, Index streamBytes, uint8_t* t, Index line, int32_t bpp,
+            Index end) {
+  Index dist[StreamDistances];
   for (int32_t d = 0; d < StreamReferenceLines; ++d) dist[d] = 64 + d * line;
   for (int32_t d = StreamReferenceLines; d < StreamDistances; ++d) dist[d] = (d - StreamReferenceLines + 1) * line;
   int32_t ringPos[StreamRingSize], ringCount[StreamRingSize];
   int32_t ringNext = 0, ringFilled = 0;
 
-  BitWindow in{stream, streamBytes, 0};
-  const int64_t streamBits = streamBytes * 8;
-  int64_t out = 0;
+  BitWindow<Index> in{stream, streamBytes, 0};
+  const Index streamBits = streamBytes * 8;
+  Index out = 0;
   for (;;) {
     if (in.Pos > streamBits) return false;
     uint64_t w = in.Load();
@@ -145,7 +150,7 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
         head = 20;
         size = 2;
       }
-      int64_t n = ReadLength(w << head, used) * int64_t(size);
+      Index n = ReadLength(w << head, used) * Index(size);
       if (out + n > end) return false;
       if (size == 1) {
         FillShort(t + out, pixel[0], n);
@@ -158,18 +163,18 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
     } else if (c == StreamControlCode) {
       uint32_t kind = uint32_t(w >> 58) & 3;
       if (kind >> 1 == StreamAboveKind) {  // copy from above
-        int64_t n = int64_t(w >> 52 & 127) + 2;
+        Index n = Index(w >> 52 & 127) + 2;
         if (out < line || out + n > end) return false;
         CopyForward(t, out - line, out, n);
         out += n;
       } else if (kind == StreamShortSkipKind) {
-        out += int64_t(v & 63) + 2;
+        out += Index(v & 63) + 2;
         if (out > end) out = end;
       } else {  // long skip, or the end
         in.Pos += StreamTokenBits;
         if (out >= end) return in.Pos <= streamBits;
-        int64_t g = ReadLength(w << StreamTokenBits, used);
-        out += 64 * g + int64_t(v & 63) - 62;
+        Index g = ReadLength(w << StreamTokenBits, used);
+        out += 64 * g + Index(v & 63) - 62;
         if (out > end) out = end;
         in.Pos += used;
         continue;
@@ -178,15 +183,15 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
     } else if (c < StreamReferenceCode) {  // repeat from the ring
       int32_t k = int32_t((c - StreamRepeatCode) * 256 + v);
       if (k >= ringFilled) return false;
-      int64_t n = ringCount[k];
+      Index n = ringCount[k];
       if (out + n > end) return false;
       MoveShort(t + out, t + ringPos[k], n);
       out += n;
       in.Pos += StreamTokenBits;
     } else if (c < StreamReferenceCode + StreamDistances / 4) {  // back-reference
       int32_t d = int32_t((c - StreamReferenceCode) * 4 + (v >> 6));
-      int64_t n = ReadLength(w << StreamTokenBits, used);
-      int64_t src = out - dist[d] + (v & 63);
+      Index n = ReadLength(w << StreamTokenBits, used);
+      Index src = out - dist[d] + (v & 63);
       if (src < 0 || out + n > end || src + n > end) return false;
       ringPos[ringNext] = int32_t(out);
       ringCount[ringNext] = int32_t(n);
@@ -199,6 +204,8 @@ bool Decode(const uint8_t* stream, int64_t streamBytes, uint8_t* t, int64_t line
   }
 }
 
+constexpr int64_t Narrowest = int64_t(1) << 27;
+
 }  // namespace
 
 void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, int32_t width,
@@ -208,8 +215,14 @@ void UnpackPixels(const uint8_t* stream, int32_t streamBytes, uint8_t* target, i
     if (!target || (!stream && streamBytes > 0) || width < 1 || height < 1 || bytesPerPixel < 1 ||
         bytesPerPixel > 4 || line * height > INT32_MAX)
       MonSetError(ErrImgHeaderInvalid);
-    if (!Decode(stream, streamBytes < 0 ? 0 : streamBytes, target, line, bytesPerPixel,
-                line * height))
+    // The positions are 32-bit numbers where none can reach 2^31: for a
+    // picture and a stream of up to 2^27 bytes, twelve lines back and the
+    // stream's bits stay below it. That is faster on both processors, and
+    // on the 32-bit one by far; larger pictures take 64-bit positions.
+    const int64_t bytes = streamBytes < 0 ? 0 : streamBytes, end = line * height;
+    const bool narrow = end <= Narrowest && bytes <= Narrowest;
+    if (!(narrow ? Decode<int32_t>(stream, int32_t(bytes), target, int32_t(line), bytesPerPixel, int32_t(end))
+                 : Decode<int64_t>(stream, bytes, target, line, bytesPerPixel, end)))
       MonSetError(ErrImgDataCorrupted);
   });
 }
