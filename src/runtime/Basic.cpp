@@ -43,39 +43,26 @@ void* ReadOwner(const void* owner) {
 void WriteOwner(void* owner, void* p) { std::memcpy(owner, &p, sizeof p); }
 
 // Builds the entry's name in place, reusing the entry's own storage: this
-// runs on every allocation, so the name is put together in a buffer and
-// assigned once.
+// runs on every allocation, so the name's length is found first and its
+// parts are copied into it.
 void SetBlockName(std::string& entryName, const std::string& name, int32_t position, int32_t tag) {
-  char digits[16];
-  char* const digitsEnd = digits + sizeof digits;
-  char buf[96];
-  const size_t prefix = name.empty() ? 8 : name.size();
-  if (prefix + 2 + 1 + 13 + 13 > sizeof buf) {  // a long name: piece by piece
-    entryName.assign("C:", 2);
-    entryName.append(name);
-    entryName.push_back(':');
-    char* p = WriteDigits(digitsEnd, uint32_t(tag), true);
-    entryName.append(p, size_t(digitsEnd - p));
-    return;
-  }
-  char* at = buf;
-  *at++ = 'C';
+  char positionDigits[16], tagDigits[16];
+  char* const positionEnd = positionDigits + sizeof positionDigits;
+  char* const tagEnd = tagDigits + sizeof tagDigits;
+  const bool handle = name.empty();
+  const char* head = handle ? "Handle #" : name.data();
+  const size_t headLength = handle ? 8 : name.size();
+  const char* positionAt = handle ? WriteDigits(positionEnd, uint32_t(position), false) : positionEnd;
+  const char* tagAt = WriteDigits(tagEnd, uint32_t(tag), true);
+  const size_t positionLength = size_t(positionEnd - positionAt), tagLength = size_t(tagEnd - tagAt);
+  entryName.resize(2 + headLength + positionLength + 1 + tagLength);
+  char* at = &entryName[0];
+  std::memcpy(at, "C:", 2);
+  std::memcpy(at += 2, head, headLength);
+  std::memcpy(at += headLength, positionAt, positionLength);
+  at += positionLength;
   *at++ = ':';
-  if (name.empty()) {
-    std::memcpy(at, "Handle #", 8);
-    at += 8;
-    char* p = WriteDigits(digitsEnd, uint32_t(position), false);
-    std::memcpy(at, p, size_t(digitsEnd - p));
-    at += digitsEnd - p;
-  } else {
-    std::memcpy(at, name.data(), name.size());
-    at += name.size();
-  }
-  *at++ = ':';
-  char* p = WriteDigits(digitsEnd, uint32_t(tag), true);
-  std::memcpy(at, p, size_t(digitsEnd - p));
-  at += digitsEnd - p;
-  entryName.assign(buf, size_t(at - buf));
+  std::memcpy(at, tagAt, tagLength);
 }
 
 // size x 1.05, rounded half to even, then up to a multiple of 4; -1 when the
