@@ -32,13 +32,15 @@ inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
 
 // CountWords for a picture with more pixels than cells into a fresh
 // histogram: 16-bit counters first, then one pass that adds them into the
-// cells (saturating) and lists the occupied cells in cell order.
+// cells (saturating), lists the occupied cells in cell order and sets the
+// counters back to 0, as they are between calls. A counter that would wrap
+// to 0 goes to 1 and adds 65535 to its cell, so that a counter once touched
+// is never 0: the pass skips four untouched ones at a time, and most are.
 void CountWordsWide(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
-  // The counters run past the listed cells while they count.
-  a.CellsScattered = True32;
-  std::memset(a.Counts16, 0, sizeof(uint16_t) * QuantCells);
+  uint16_t* const counts = a.Counts16;
+  int32_t* const h = a.Histogram;
   auto one = [&](int32_t cell) {
-    if (++a.Counts16[cell] == 0) a.Histogram[cell] += 65536;
+    if (++counts[cell] == 0) counts[cell] = 1, h[cell] += 65535;
   };
   int32_t i = 0;
   for (; i + 1 < n; ++i, p += step) {
@@ -48,11 +50,18 @@ void CountWordsWide(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
   }
   one(QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16));
   int32_t listed = 0;
-  for (int32_t c = 0; c < QuantCells; ++c) {
-    int64_t total = int64_t(a.Histogram[c]) + a.Counts16[c];
-    if (total < 0) continue;
-    a.Histogram[c] = int32_t(std::min<int64_t>(total, INT32_MAX));
-    a.Occupied[listed++].Cell = c;
+  for (int32_t c = 0; c < QuantCells; c += 4) {
+    uint64_t four;
+    std::memcpy(&four, counts + c, sizeof four);
+    if (four == 0) continue;
+    std::memset(counts + c, 0, sizeof four);
+    for (int32_t k = 0; k < 4; ++k) {
+      // -1 plus 65535 per wrap, then the counter.
+      const int32_t v = h[c + k], more = int32_t(four >> (16 * k) & 0xFFFF);
+      h[c + k] = v > INT32_MAX - more ? INT32_MAX : v + more;
+      a.Occupied[listed].Cell = c + k;
+      listed += more != 0;
+    }
   }
   a.ColourCount = listed;
 }
@@ -427,6 +436,7 @@ void QuantPrepare() {
       return;
     }
     large->Clear = false;
+    std::memset(large->Counts16, 0, sizeof large->Counts16);
   }
   work->Histogram = large->Histogram;
   work->Occupied = large->Occupied;

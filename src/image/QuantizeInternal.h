@@ -142,8 +142,9 @@ struct QuantArea {
   int32_t BoxIndex[256];
   Bool32 VolumesFilled;
   // 16-bit counters for a true-colour picture with more pixels than cells:
-  // half the cube's size stays in cache; a counter that wraps adds 65536 to
-  // its cell, and the counters are added into the cells at the end.
+  // half the cube's size stays in cache; a counter that would wrap goes to
+  // 1 and adds 65535 to its cell, and the counters are added into the cells
+  // at the end, which leaves them 0 again: they are 0 between calls.
   uint16_t* Counts16;  // QuantCells counters
   // The low bytes of the cells, for the nearest mapping of a picture with
   // more pixels than cells: a quarter of the cube's size stays in cache.
