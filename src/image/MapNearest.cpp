@@ -7,11 +7,6 @@
 
 namespace {
 
-// The byte copy of the cells (QuantizeInternal.h: CellIndex), -1 becoming 255.
-void FillCellIndex(QuantArea& a) {
-  for (int32_t c = 0; c < QuantCells; ++c) a.CellIndex[c] = uint8_t(a.Histogram[c]);
-}
-
 // The nearest mapping of count pixels, each read as a word but the last,
 // which is read byte by byte so that no load passes the end of the block.
 // Every pixel's cell was counted, so Cells holds its index already. The
@@ -50,9 +45,10 @@ void QuantMapNearest(const uint8_t* src, int32_t count, int32_t step, ImageBuffe
     CopyPalette(target);
     QuantArea& a = *QuantWorkArea();
     // For a picture with more pixels than cells, through the byte copy of
-    // the cells, which stays in cache where the cells do not.
+    // the cells, which stays in cache where the cells do not. Only the
+    // counted cells are copied: no pixel meets another.
     const bool bytes = count > QuantCells;
-    if (bytes) FillCellIndex(a);
+    if (bytes) QuantCountedIndices(a.CellIndex);
     Kernels.Maps.Nearest(src, count, step, target.Pixels, bytes ? a.CellIndex : nullptr, a.Histogram);
   });
 }

@@ -627,6 +627,19 @@ void QuantBlackFirst() {
   }
 }
 
+void QuantCountedIndices(uint8_t* bytes) {
+  QuantArea& a = *work;
+  if (a.BoxCount == 0) {
+    for (int32_t i = 0; i < a.ColourCount; ++i) bytes[a.Occupied[i].Cell] = uint8_t(a.Histogram[a.Occupied[i].Cell]);
+    return;
+  }
+  // A box's counted cells hold its index.
+  for (int32_t i = 0; i < a.BoxCount; ++i) {
+    const uint8_t k = uint8_t(a.BoxIndex[i]);
+    for (Run run = RunOf(i); run.First != run.Last; ++run.First) bytes[run.First->Cell] = k;
+  }
+}
+
 int32_t QuantNearest(int32_t red, int32_t green, int32_t blue, int32_t count, const PaletteEntry* palette) {
   int32_t best = INT32_MAX, result = 0;
   for (int32_t i = 0; i < count; ++i) {

@@ -202,6 +202,10 @@ inline bool QuantBoxHolds(const ColourBox& x, int32_t cell) {
 // Exchanges palette entries 0 and the one nearest to black, and the two
 // indices wherever the cells hold them.
 void QuantBlackFirst();
+// Writes the palette index of every counted cell, as a byte, at the cell's
+// place in bytes (QuantCells of them), once the palette is built; the other
+// bytes are left as they are. For a mapping that meets counted cells only.
+void QuantCountedIndices(uint8_t* bytes);
 
 // QuantNearest over the first count entries of palette, searching outward in
 // green from the query through an ordered copy of the entries (made by
