@@ -11,8 +11,10 @@ namespace {
 template <int Step>
 CPU_AVX2 int32_t NearestRun(const uint8_t* src, int32_t count, uint8_t* out, const uint8_t* bytes,
                             const int32_t* cells) {
+  // Pixel i + 32 / Step, rounded up, is the first that the load at pixel i
+  // does not reach: the bound in pixels, so that the test is one of 32 bits.
   int32_t i = 0;
-  for (; i + 8 <= count && int64_t(i) * Step + 32 <= int64_t(count) * Step; i += 8) {
+  for (const int32_t last = count - (32 + Step - 1) / Step; i <= last; i += 8) {
     const __m256i cell = CellsOfWords(PixelWords<Step>(src + size_t(i) * Step));
     const __m256i k = bytes ? GatherBytes(cell, bytes) : _mm256_i32gather_epi32(cells, cell, 4);
     StoreLowBytes(out + i, k);

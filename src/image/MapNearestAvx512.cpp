@@ -15,8 +15,10 @@ CPU_AVX512_BEGIN
 template <int Step>
 CPU_AVX512_VBMI int32_t NearestRun(const uint8_t* src, int32_t count, uint8_t* out, const uint8_t* bytes,
                                   const int32_t* cells) {
+  // Pixel i + 64 / Step, rounded up, is the first that the load at pixel i
+  // does not reach: the bound in pixels, so that the test is one of 32 bits.
   int32_t i = 0;
-  for (; i + 16 <= count && int64_t(i) * Step + 64 <= int64_t(count) * Step; i += 16) {
+  for (const int32_t last = count - (64 + Step - 1) / Step; i <= last; i += 16) {
     __m512i b, g, r;
     SpreadPixels<Step>(src + size_t(i) * Step, b, g, r);
     const __m512i cell = CellsOf(b, g, r);

@@ -14,22 +14,34 @@
 
 CPU_AVX512_BEGIN
 
+// The byte permutes that spread sixteen pixels of Step bytes: for each
+// component, the place of each pixel's byte in the low byte of its lane.
+// Made at compile time, so that a loop that spreads pixels has no guard of
+// a static to test and can keep the permutes in registers.
+template <int Step>
+struct SpreadIndex {
+  alignas(64) uint8_t Index[3][64];
+};
+template <int Step>
+constexpr SpreadIndex<Step> SpreadIndexOf() {
+  SpreadIndex<Step> s{};
+  for (int c = 0; c < 3; ++c)
+    for (int j = 0; j < 16; ++j) s.Index[c][4 * j] = uint8_t(Step * j + c);
+  return s;
+}
+template <int Step>
+inline constexpr SpreadIndex<Step> Spread = SpreadIndexOf<Step>();
+
 // The blue, green and red of sixteen pixels of Step bytes from the 64 bytes
-// at p, each in the low byte of its lane.
+// at p, each in the low byte of its lane. The other bytes are cleared by an
+// and, not by a 64-bit byte mask, which the 32-bit build would make anew
+// through memory at every use.
 template <int Step>
 CPU_AVX512_VBMI_INLINE void SpreadPixels(const uint8_t* p, __m512i& b, __m512i& g, __m512i& r) {
-  static const struct Spread {
-    alignas(64) uint8_t Index[3][64];
-    Spread() : Index{} {
-      for (int c = 0; c < 3; ++c)
-        for (int j = 0; j < 16; ++j) Index[c][4 * j] = uint8_t(Step * j + c);
-    }
-  } spread;
-  const __mmask64 lowBytes = 0x1111111111111111ull;
-  const __m512i bytes = _mm512_loadu_si512(p);
-  b = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[0]), bytes);
-  g = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[1]), bytes);
-  r = _mm512_maskz_permutexvar_epi8(lowBytes, _mm512_load_si512(spread.Index[2]), bytes);
+  const __m512i bytes = _mm512_loadu_si512(p), low = _mm512_set1_epi32(255);
+  b = _mm512_and_si512(_mm512_permutexvar_epi8(_mm512_load_si512(Spread<Step>.Index[0]), bytes), low);
+  g = _mm512_and_si512(_mm512_permutexvar_epi8(_mm512_load_si512(Spread<Step>.Index[1]), bytes), low);
+  r = _mm512_and_si512(_mm512_permutexvar_epi8(_mm512_load_si512(Spread<Step>.Index[2]), bytes), low);
 }
 
 CPU_AVX512_VBMI_INLINE __m512i CellsOf(__m512i b, __m512i g, __m512i r) {
