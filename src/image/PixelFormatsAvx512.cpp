@@ -28,11 +28,11 @@ CPU_AVX512_VBMI_INLINE __m512i Load512(const ByteIndex& index) { return _mm512_l
 CPU_AVX512_VBMI int32_t Avx512_24To32(const uint8_t* src, uint8_t* dst, int32_t count) {
   static constexpr ByteIndex spread([](int j) { return 3 * (j / 4) + j % 4; });
   const __m512i index = Load512(spread);
-  const __mmask64 colour = 0x7777777777777777ull;
+  const __m512i colour = _mm512_set1_epi32(0xFFFFFF);
   int32_t i = 0;
   for (; i + 22 <= count; i += 16)  // the 64-byte load reads 16 bytes past the pixels taken
     _mm512_storeu_si512(dst + 4 * size_t(i),
-                        _mm512_maskz_permutexvar_epi8(colour, index, _mm512_loadu_si512(src + 3 * size_t(i))));
+                        _mm512_and_si512(_mm512_permutexvar_epi8(index, _mm512_loadu_si512(src + 3 * size_t(i))), colour));
   return i;
 }
 
@@ -42,10 +42,12 @@ template <bool RedHigh>
 CPU_AVX512_VBMI_INLINE void Avx512Split32x24(const uint8_t* p, __m512i& gb, __m512i& r) {
   static constexpr ByteIndex gbIndex([](int j) { return 3 * (j / 2) + j % 2; });
   static constexpr ByteIndex rIndex([](int j) { return 3 * (j / 2) + 2; });
-  const __mmask64 redBytes = RedHigh ? 0xAAAAAAAAAAAAAAAAull : 0x5555555555555555ull;
+  // The other byte of a red word is cleared by an and: a 64-bit byte mask
+  // would be made anew through memory in the 32-bit build at every use.
+  const __m512i redBytes = _mm512_set1_epi16(RedHigh ? -256 : 255);
   __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
   gb = _mm512_permutex2var_epi8(a, Load512(gbIndex), b);
-  r = _mm512_maskz_permutex2var_epi8(redBytes, a, Load512(rIndex), b);
+  r = _mm512_and_si512(_mm512_permutex2var_epi8(a, Load512(rIndex), b), redBytes);
 }
 
 template <bool Green6>
