@@ -142,10 +142,19 @@ void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t sr
     StretchPixels<Step>(a, b, newW, int32_t(ratio));
 }
 
-template <int Step>
-void ReduceLine(int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
+// The horizontal reduction of the line at src into the one at dst, which
+// lie apart.
+void ReduceRow(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, const uint8_t* src,
+               uint8_t* dst) {
   RunDivider divider;
-  ReducePixels<Step>(buffer, buffer + srcLineBytes, srcLineBytes / Step, dstLineBytes / Step, ratio, divider);
+  const int32_t srcW = srcLineBytes / step, newW = dstLineBytes / step;
+  switch (step) {
+    case 3: ReducePixels<3>(src, dst, srcW, newW, ratio, divider); break;
+    case 4: ReducePixels<4>(src, dst, srcW, newW, ratio, divider); break;
+    case 1: ReducePixels<1>(src, dst, srcW, newW, ratio, divider); break;
+    case 2: ReducePixels<2>(src, dst, srcW, newW, ratio, divider); break;
+    default: break;
+  }
 }
 
 // -------------------------------------------------------------- vertical
@@ -178,13 +187,11 @@ int32_t MostMergedLines(int32_t srcH, int32_t newH) {
   return most;
 }
 
-// One output line of the vertical reduction from count source lines into
-// region A of the buffer; three or more are summed in 16-bit words at
+// One output line of the vertical reduction from count > 1 source lines
+// into region A of the buffer; three or more are summed in 16-bit words at
 // sumsOffset and divided there (LineDivide).
 void MergeLines(const uint8_t* in, int64_t line, int32_t count, uint8_t* buffer, int32_t sumsOffset) {
-  if (count == 1) {
-    std::memcpy(buffer, in, size_t(line));
-  } else if (count == 2) {
+  if (count == 2) {
     Kernels.Scale.AverageBytes(in, in + line, buffer, int32_t(line));
   } else {
     uint8_t* sums = buffer + sumsOffset;
@@ -265,13 +272,7 @@ void DivideWordsPlain(const uint8_t* words, uint8_t* bytes, int32_t count, uint3
 }
 
 void LineReduce(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, uint8_t* buffer) {
-  switch (step) {
-    case 3: ReduceLine<3>(ratio, dstLineBytes, srcLineBytes, buffer); break;
-    case 4: ReduceLine<4>(ratio, dstLineBytes, srcLineBytes, buffer); break;
-    case 1: ReduceLine<1>(ratio, dstLineBytes, srcLineBytes, buffer); break;
-    case 2: ReduceLine<2>(ratio, dstLineBytes, srcLineBytes, buffer); break;
-    default: break;
-  }
+  ReduceRow(step, ratio, dstLineBytes, srcLineBytes, buffer, buffer + srcLineBytes);
 }
 
 void LineEnlarge(int32_t step, int32_t factor, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes,
@@ -331,28 +332,33 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       const int32_t rx = srcW * ScaleUnit / newWidth, ry = srcH * ScaleUnit / newHeight;
       const int32_t fx = uint16_t(newWidth / srcW), fy = uint16_t(newHeight / srcH);
 
-      // Step 2, the horizontal step, from region A into target line y.
-      auto horizontal = [&](int32_t y) {
-        if (rx > ScaleUnit)
-          LineReduce(bpp, rx, dstLine, srcLine, buffer);
-        else
-          LineEnlarge(bpp, fx, rx, dstLine, srcLine, buffer);
-        std::memcpy(out.Pixels + int64_t(y) * dstLine, b, size_t(dstLine));
+      // Step 2, the horizontal step, from the line at from into target line
+      // y. A reduction reads the line where it lies and writes the target's
+      // (the target is never the source: the scaler does not work in
+      // place); an enlargement goes through the buffer's two regions.
+      auto horizontal = [&](const uint8_t* from, int32_t y) {
+        uint8_t* row = out.Pixels + int64_t(y) * dstLine;
+        if (rx > ScaleUnit) {
+          ReduceRow(bpp, rx, dstLine, srcLine, from, row);
+          return;
+        }
+        if (from != buffer) std::memcpy(buffer, from, size_t(srcLine));
+        LineEnlarge(bpp, fx, rx, dstLine, srcLine, buffer);
+        std::memcpy(row, b, size_t(dstLine));
       };
       if (fy == 0) {
         // Step 1, the vertical reduction: each merged line goes through the
         // horizontal step at once, which leaves the same lines as an
-        // intermediate image would without holding one.
+        // intermediate image would without holding one. A line merged with
+        // no other is read where it lies.
         int32_t y = 0;
         VerticalRuns(srcH, ry, [&](int32_t first, int32_t count) {
-          MergeLines(work.Pixels + int64_t(first) * srcLine, srcLine, count, buffer, sums);
-          horizontal(y++);
+          const uint8_t* line = work.Pixels + int64_t(first) * srcLine;
+          if (count > 1) MergeLines(line, srcLine, count, buffer, sums);
+          horizontal(count > 1 ? buffer : line, y++);
         });
       } else {
-        for (int32_t y = 0; y < srcH; ++y) {
-          std::memcpy(buffer, work.Pixels + int64_t(y) * srcLine, size_t(srcLine));
-          horizontal(y);
-        }
+        for (int32_t y = 0; y < srcH; ++y) horizontal(work.Pixels + int64_t(y) * srcLine, y);
       }
 
       // Step 3: vertical enlargement in place.
