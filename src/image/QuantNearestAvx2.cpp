@@ -26,11 +26,11 @@ CPU_AVX2_INLINE __m256i Load(const int32_t* p) { return _mm256_loadu_si256(reint
 // Each lane keeps the least distance it has seen (best) and the entry that
 // gave it (found); a later entry replaces it when nearer, or as near with a
 // lower index. The distances less the query's term lie within -2^30..2^30.
-CPU_AVX2_INLINE void NearestOfBlock(const QuantGreenPlanes& planes, int32_t place, __m256i r, __m256i g, __m256i b,
+CPU_AVX2_INLINE void NearestOfBlock(const QuantGreenPlanes& planes, int32_t place, __m256i rg, __m256i b,
                                     __m256i& best, __m256i& found) {
   const __m256i d = _mm256_sub_epi32(
-      _mm256_sub_epi32(Load(planes.Square + place), _mm256_mullo_epi32(Load(planes.Red + place), r)),
-      _mm256_add_epi32(_mm256_mullo_epi32(Load(planes.Green + place), g), _mm256_mullo_epi32(Load(planes.Blue + place), b)));
+      _mm256_sub_epi32(Load(planes.Square + place), _mm256_madd_epi16(Load(planes.RedGreen + place), rg)),
+      _mm256_madd_epi16(Load(planes.Blue + place), b));
   const __m256i index = Load(planes.Index + place);
   const __m256i nearer = _mm256_or_si256(
       _mm256_cmpgt_epi32(best, d), _mm256_and_si256(_mm256_cmpeq_epi32(best, d), _mm256_cmpgt_epi32(found, index)));
@@ -49,7 +49,8 @@ CPU_AVX2 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, cons
   const QuantGreenPlanes& planes = a.GreenPlanes;
   const int32_t count = a.TargetColours;
   const int32_t own = 900 * red * red + 3481 * green * green + 121 * blue * blue;
-  const __m256i r = _mm256_set1_epi32(red), g = _mm256_set1_epi32(green), b = _mm256_set1_epi32(blue);
+  const QuantQuery query(red, green, blue);
+  const __m256i rg = _mm256_set1_epi32(query.RedGreen), b = _mm256_set1_epi32(query.Blue);
   __m256i best = _mm256_set1_epi32(1 << 30), found = _mm256_set1_epi32(INT32_MAX);
   int32_t up = QuantPad + planes.Start[green >> 2], down = up;
   bool upward = up < QuantPad + count, downward = down > QuantPad;
@@ -59,7 +60,7 @@ CPU_AVX2 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, cons
       const int32_t dg = planes.Level[up] - green;
       upward = 3481 * dg * dg <= bound;
       if (upward) {
-        NearestOfBlock(planes, up, r, g, b, best, found);
+        NearestOfBlock(planes, up, rg, b, best, found);
         up += 8;
         upward = up < QuantPad + count;
       }
@@ -69,7 +70,7 @@ CPU_AVX2 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, cons
       downward = 3481 * dg * dg <= bound;
       if (downward) {
         down -= 8;
-        NearestOfBlock(planes, down, r, g, b, best, found);
+        NearestOfBlock(planes, down, rg, b, best, found);
         downward = down > QuantPad;
       }
     }

@@ -703,7 +703,7 @@ void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, Qua
     const bool entry = i >= 0 && i < count;
     const QuantArea::SortedEntry e = entry ? sorted[i] : QuantArea::SortedEntry{0, 0, 0, INT32_MAX};
     planes.Square[p] = entry ? 900 * e.Red * e.Red + 3481 * e.Green * e.Green + 121 * e.Blue * e.Blue : 1 << 30;
-    planes.Red[p] = 1800 * e.Red, planes.Green[p] = 6962 * e.Green, planes.Blue[p] = 242 * e.Blue;
+    planes.RedGreen[p] = QuantHalves(30 * e.Red, 59 * e.Green), planes.Blue[p] = 11 * e.Blue;
     planes.Index[p] = e.Index, planes.Level[p] = e.Green;
   }
   int32_t p = 0;

@@ -56,12 +56,20 @@ struct QuantPlanes {
 // term alone exceeds the best distance: place QuantPad + p holds the p-th
 // entry in that order with its index, and the places past the entries on
 // either side hold entries that never win (Square 2^30, index INT32_MAX).
-// Start[l] is the first place whose green is at least 4 l.
+// Start[l] is the first place whose green is at least 4 l. The products
+// 1800 R r + 6962 G g + 242 B b come from 16-bit halves, two at a time (a
+// multiply-add of pairs): RedGreen holds 30 R and 59 G, Blue 11 B and 0,
+// and the query's halves are 60 r and 118 g, and 22 b (QuantQuery).
 constexpr int32_t QuantPad = 8;
 struct QuantGreenPlanes {
-  int32_t Square[256 + 2 * QuantPad], Red[256 + 2 * QuantPad], Green[256 + 2 * QuantPad], Blue[256 + 2 * QuantPad];
+  int32_t Square[256 + 2 * QuantPad], RedGreen[256 + 2 * QuantPad], Blue[256 + 2 * QuantPad];
   int32_t Index[256 + 2 * QuantPad], Level[256 + 2 * QuantPad];  // Level: the entry's green
   int32_t Start[64];
+};
+inline int32_t QuantHalves(int32_t low, int32_t high) { return int32_t(uint32_t(low) | uint32_t(high) << 16); }
+struct QuantQuery {
+  int32_t RedGreen, Blue;
+  QuantQuery(int32_t red, int32_t green, int32_t blue) : RedGreen(QuantHalves(60 * red, 118 * green)), Blue(22 * blue) {}
 };
 
 // An occupied cell and its counted value.
