@@ -28,9 +28,7 @@ ImageKernels Chosen(const CpuFeatures& has) {
   }
   if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
   if (has.Avx2) k.Scale = ScaleAvx2;
-  if (has.Avx512)
-    k.Quant = {QuantSearchPlanes, QuantNearestAvx512, QuantCutAvx2};
-  else if (has.Avx2)
+  if (has.Avx2)
     k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2, QuantCutAvx2};
   return k;
 }

@@ -43,9 +43,9 @@ struct MapKernels {
 
 // The palette optimiser's nearest-entry search over the work area's first
 // TargetColours palette entries (QuantizeInternal.h: QuantNearest, ties
-// included): Prepare makes what the search reads, the ordered copy (ByGreen),
-// the planes (Planes) or the ordered planes (GreenPlanes), once the palette
-// is built; Nearest searches. Cut, the partition of a box's run when the
+// included): Prepare makes what the search reads, the ordered copy (ByGreen)
+// or the ordered planes (GreenPlanes), once the palette is built; Nearest
+// searches. Cut, the partition of a box's run when the
 // box is cut: of the count entries at from, those whose cell masked with
 // mask is below above (a level at most the split) go to the front of the
 // count places at out, the others to their back, in any order; returns the
@@ -112,10 +112,8 @@ void DiffuseSse2(uint8_t* src, int32_t height, int32_t step, uint8_t* out, Diffu
 
 void QuantSearchPlain(QuantArea& a);
 int32_t QuantNearestPlain(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
-void QuantSearchPlanes(QuantArea& a);
 void QuantSearchGreenPlanes(QuantArea& a);
 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
-int32_t QuantNearestAvx512(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
 int32_t QuantCutAvx2(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
 

@@ -689,14 +689,6 @@ int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t cou
   return result;
 }
 
-void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes) {
-  for (int32_t i = 0; i < 256; ++i) {
-    const PaletteEntry e = i < count ? palette[i] : PaletteEntry{0, 0, 0};
-    planes.Square[i] = 900 * e.Red * e.Red + 3481 * e.Green * e.Green + 121 * e.Blue * e.Blue;
-    planes.Red[i] = 1800 * e.Red, planes.Green[i] = 6962 * e.Green, planes.Blue[i] = 242 * e.Blue;
-  }
-}
-
 void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, QuantGreenPlanes& planes) {
   for (int32_t p = 0; p < 256 + 2 * QuantPad; ++p) {
     const int32_t i = p - QuantPad;
@@ -733,8 +725,6 @@ int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint
 }
 
 void QuantSearchPlain(QuantArea& a) { QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen); }
-
-void QuantSearchPlanes(QuantArea& a) { QuantPlanesOf(a.QuantPalette, a.TargetColours, a.Planes); }
 
 void QuantSearchGreenPlanes(QuantArea& a) {
   QuantSortPalette(a.QuantPalette, a.TargetColours, a.ByGreen);

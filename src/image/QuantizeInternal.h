@@ -43,22 +43,17 @@ struct QuantBoxTotals {
   int64_t PixelLevels[3], ValueLevels[3], ValueSquares[3];
 };
 
-// A palette as planes for a vector scan, entry i at place i. The distance
-// to a query (r, g, b) less the query's own term, 900 r^2 + 3481 g^2 +
-// 121 b^2, which is the same for every entry, is Square - Red r - Green g -
-// Blue b: the entry's own term and its components times twice the weights.
-struct QuantPlanes {
-  int32_t Square[256], Red[256], Green[256], Blue[256];
-};
-
-// The same distances, the entries ordered by green (ties by index), for a
-// vector search outward from the query's green that stops where the green
-// term alone exceeds the best distance: place QuantPad + p holds the p-th
+// A palette as planes for a vector search, the entries ordered by green
+// (ties by index). The distance to a query (r, g, b) less the query's own
+// term, 900 r^2 + 3481 g^2 + 121 b^2, which is the same for every entry, is
+// Square - 1800 R r - 6962 G g - 242 B b: the entry's own term less its
+// components times twice the weights times the query's. The search goes
+// outward from the query's green and stops where the green term alone
+// exceeds the best distance: place QuantPad + p holds the p-th
 // entry in that order with its index, and the places past the entries on
 // either side hold entries that never win (Square 2^30, index INT32_MAX).
 // Start[l] is the first place whose green is at least 4 l. The products
-// 1800 R r + 6962 G g + 242 B b come from 16-bit halves, two at a time (a
-// multiply-add of pairs): RedGreen holds 30 R and 59 G, Blue 11 B and 0,
+// come from 16-bit halves, two at a time (a multiply-add of pairs): RedGreen holds 30 R and 59 G, Blue 11 B and 0,
 // and the query's halves are 60 r and 118 g, and 22 b (QuantQuery).
 constexpr int32_t QuantPad = 8;
 struct QuantGreenPlanes {
@@ -140,9 +135,7 @@ struct QuantArea {
     int32_t Green, Red, Blue, Index;
   };
   SortedEntry ByGreen[256];
-  // The same entries as planes, for a vector scan of them all, and ordered
-  // by green, for a vector search outward.
-  QuantPlanes Planes;
+  // The same entries as planes ordered by green, for a vector search outward.
   QuantGreenPlanes GreenPlanes;
   int32_t (*Searcher)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
   // The palette index of each box (its own number until QuantBlackFirst
@@ -223,12 +216,9 @@ void QuantSortPalette(const PaletteEntry* palette, int32_t count, QuantArea::Sor
 int32_t QuantNearestSorted(int32_t red, int32_t green, int32_t blue, int32_t count,
                            const QuantArea::SortedEntry* sorted);
 
-// The planes of the first count entries of palette, for the vector scan of
-// them all (Kernels.h: QuantKernels), which gives QuantNearest's result,
-// ties included.
-void QuantPlanesOf(const PaletteEntry* palette, int32_t count, QuantPlanes& planes);
 // The ordered planes of the first count entries, from their ordered copy
-// (QuantSortPalette).
+// (QuantSortPalette), for the vector search (Kernels.h: QuantKernels), which
+// gives QuantNearest's result, ties included.
 void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, QuantGreenPlanes& planes);
 
 // The cell lookup: the palette index of the 6-bit colour (r, g, b). A cell
