@@ -18,19 +18,18 @@ CPU_AVX512_BEGIN
 // component, the place of each pixel's byte in the low byte of its lane.
 // Made at compile time, so that a loop that spreads pixels has no guard of
 // a static to test and can keep the permutes in registers.
-template <int Step>
 struct SpreadIndex {
   alignas(64) uint8_t Index[3][64];
 };
 template <int Step>
-constexpr SpreadIndex<Step> SpreadIndexOf() {
-  SpreadIndex<Step> s{};
+constexpr SpreadIndex SpreadIndexOf() {
+  SpreadIndex s{};
   for (int c = 0; c < 3; ++c)
     for (int j = 0; j < 16; ++j) s.Index[c][4 * j] = uint8_t(Step * j + c);
   return s;
 }
 template <int Step>
-inline constexpr SpreadIndex<Step> Spread = SpreadIndexOf<Step>();
+inline constexpr SpreadIndex Spread = SpreadIndexOf<Step>();
 
 // The blue, green and red of sixteen pixels of Step bytes from the 64 bytes
 // at p, each in the low byte of its lane. The other bytes are cleared by an
