@@ -51,16 +51,15 @@ struct VectorTables {
 template <int Step>
 struct BelowWindow {
   __m128i held = __m128i();
-  uint8_t* at = nullptr;  // pixel x - 1, where the caller does not give it
 
-  CPU_SSE2_INLINE void Start(uint8_t* below, int32_t x) {
-    at = below + size_t(x - 1) * Step;
+  // Loads pixels x - 1 to x + 1 from place (pixel x - 1).
+  CPU_SSE2_INLINE void Start(const uint8_t* place) {
     alignas(16) uint8_t v[16] = {};
-    std::memcpy(v, at, 3 * Step);
+    std::memcpy(v, place, 3 * Step);
     held = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(v)), _mm_set1_epi8(-128));
   }
   static CPU_SSE2_INLINE __m128i Share(const VectorTables<Step>& s, int c, const intptr_t e[3]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(s.Below[c][e[c]]));
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(s.Below[c][256 + e[c]]));
   }
   CPU_SSE2_INLINE void Push(const VectorTables<Step>& s, const intptr_t e[3], uint8_t* place) {
     held = _mm_adds_epi8(held, _mm_add_epi8(_mm_add_epi8(Share(s, 0, e), Share(s, 1, e)), Share(s, 2, e)));
@@ -76,17 +75,12 @@ struct BelowWindow {
     held = _mm_or_si128(_mm_and_si128(_mm_srli_si128(held, Step), keep),
                         _mm_slli_si128(_mm_cvtsi32_si128(int32_t(next ^ 0x80808080u)), 2 * Step));
   }
-  CPU_SSE2_INLINE void Push(const VectorTables<Step>& s, const intptr_t e[3]) {
-    Push(s, e, at);
-    at += Step;
-  }
   // Stores pixels x - 1 to x + 1 at place (pixel x - 1).
   CPU_SSE2_INLINE void Finish(uint8_t* place) {
     alignas(16) uint8_t v[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(v), _mm_xor_si128(held, _mm_set1_epi8(-128)));
     std::memcpy(place, v, 3 * Step);
   }
-  CPU_SSE2_INLINE void Finish() { Finish(at); }
 };
 
 // A component of the pixel to the right plus the share of an error that
@@ -115,53 +109,99 @@ struct HeldPixel {
   intptr_t b, g, r;
 };
 
-// Maps the held pixel at p, whose index goes to *out, and makes the one to
-// its right the held one; leaves the offsets of its errors into the share
-// tables in e.
-template <int Step, class Look>
-CPU_SSE2_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, Look& look,
-                                     const VectorTables<Step>& tables, const RightSums& right, intptr_t e[3]) {
-  const uintptr_t k = uint8_t(look((held.r >> 2) + ((held.g >> 2) << 6) + ((held.b >> 2) << 12)));
+// The cell of a held pixel.
+CPU_SSE2_INLINE intptr_t CellOf(const HeldPixel& held) {
+  return (held.r >> 2) + ((held.g >> 2) << 6) + ((held.b >> 2) << 12);
+}
+
+// Maps the held pixel at p to index k, which goes to *out, and makes the one
+// to its right the held one; leaves its errors (-255..255) in e.
+template <int Step>
+CPU_SSE2_INLINE void MapVector(HeldPixel& held, uint8_t* p, uint8_t* out, uintptr_t k,
+                               const VectorTables<Step>& tables, const RightSums& right, intptr_t e[3]) {
   *out = uint8_t(k);
   p[0] = uint8_t(held.b), p[1] = uint8_t(held.g), p[2] = uint8_t(held.r);
-  const uint8_t *rb = right.Sum[p[Step]], *rg = right.Sum[p[Step + 1]], *rr = right.Sum[p[Step + 2]];
+  const uint8_t *rb = right.Sum[p[Step]] + 256, *rg = right.Sum[p[Step + 1]] + 256,
+                *rr = right.Sum[p[Step + 2]] + 256;
   const auto& c = tables.Palette[k];
-  e[0] = held.b - c.Blue + 256, e[1] = held.g - c.Green + 256, e[2] = held.r - c.Red + 256;
+  e[0] = held.b - c.Blue, e[1] = held.g - c.Green, e[2] = held.r - c.Red;
   held.b = rb[e[0]], held.g = rg[e[1]], held.r = rr[e[2]];
 }
 
+// The pair of rows in the vector loop: each row's held pixel and the pixels
+// below it that its pushes go into. Every place is found from the upper
+// pixel p: the lower pixel is a row on and DiffuseLag pixels back, its index
+// likewise, and a row's pushes end a row further on and one pixel back.
+template <int Step>
+struct VectorPair {
+  static constexpr int32_t Rows = 2;
+  HeldPixel held[Rows];
+  BelowWindow<Step> below[Rows];
+  intptr_t rowBytes, pixelStep, outStep;
+
+  CPU_SSE2_INLINE uint8_t* Pixel(uint8_t* p, int32_t r) const { return p + r * pixelStep; }
+  CPU_SSE2_INLINE uint8_t* Pushes(uint8_t* p, int32_t r) const { return p + r * pixelStep + rowBytes - Step; }
+
+  // Every row's pixel to the index in k.
+  CPU_SSE2_INLINE void Map(uint8_t* p, uint8_t* out, const uintptr_t (&k)[Rows], const VectorTables<Step>& tables,
+                            const RightSums& right) {
+    for (int32_t r = 0; r < Rows; ++r) {
+      intptr_t e[3];
+      MapVector<Step>(held[r], Pixel(p, r), out + r * outStep, k[r], tables, right, e);
+      below[r].Push(tables, e, Pushes(p, r));
+    }
+  }
+};
+
 // The interior of a pair of rows with the pushes into the rows below held
 // in vectors. It stops three pixels short of the end, so that a pixel coming
-// in lies inside the row, its extra byte too. The state is in named locals
-// so that it can all live in registers, and every place is found from the
-// upper pixel: the lower pixel is a row on and DiffuseLag pixels back, its
-// index likewise, and the upper row's pushes end a row on and one back.
+// in lies inside the row, its extra byte too. The inner loop reads both
+// rows' indices from the byte cube and leaves at a cell that the cube does
+// not decide; that step is taken outside it, where the lookup may search.
+// So the inner loop makes no call, and its state can stay in registers
+// (a call would have it all kept in memory).
 template <int Step>
-CPU_SSE2 int32_t DiffuseInteriorVector(DiffuseRow (&pair)[2], int32_t x, DiffuseWork& work,
-                                             const VectorTables<Step>& tables) {
+CPU_SSE2 int32_t DiffuseInteriorVector(DiffuseRow (&rows)[2], int32_t x, DiffuseWork& work,
+                                       const VectorTables<Step>& tables) {
+  using Pair = VectorPair<Step>;
+  constexpr int32_t Rows = Pair::Rows;
   const int32_t end = work.width - 3;
   if (x >= end) return x;
-  const intptr_t rowBytes = intptr_t(work.width) * Step, lowerPixel = rowBytes - DiffuseLag * Step,
-                 lowerOut = intptr_t(work.width) - DiffuseLag;
-  HeldPixel upper{pair[0].cb, pair[0].cg, pair[0].cr}, lower{pair[1].cb, pair[1].cg, pair[1].cr};
-  uint8_t* p = pair[0].row + size_t(x) * Step;
-  uint8_t* out = pair[0].out + x;
-  BelowWindow<Step> upperBelow, lowerBelow;
-  upperBelow.Start(pair[0].below, x);
-  lowerBelow.Start(pair[1].below, x - DiffuseLag);
-  DitherCells look = work.look;
-  const RightSums& right = RightSumTable();
-  for (uint8_t* const last = p + intptr_t(end - x) * Step; p != last; p += Step, ++out) {
-    intptr_t e[3];
-    MapVector<Step>(upper, p, out, look, tables, right, e);
-    upperBelow.Push(tables, e, p + rowBytes - Step);
-    MapVector<Step>(lower, p + lowerPixel, out + lowerOut, look, tables, right, e);
-    lowerBelow.Push(tables, e);
+  Pair group;
+  group.rowBytes = intptr_t(work.width) * Step;
+  group.pixelStep = group.rowBytes - DiffuseLag * Step;
+  group.outStep = intptr_t(work.width) - DiffuseLag;
+  uint8_t* p = rows[0].row + size_t(x) * Step;
+  uint8_t* out = rows[0].out + x;
+  for (int32_t r = 0; r < Rows; ++r) {
+    group.held[r] = {rows[r].cb, rows[r].cg, rows[r].cr};
+    group.below[r].Start(group.Pushes(p, r));
   }
-  upperBelow.Finish(p + rowBytes - Step);
-  lowerBelow.Finish();
-  pair[0].cb = int32_t(upper.b), pair[0].cg = int32_t(upper.g), pair[0].cr = int32_t(upper.r);
-  pair[1].cb = int32_t(lower.b), pair[1].cg = int32_t(lower.g), pair[1].cr = int32_t(lower.r);
+  DitherCells look = work.look;
+  const uint8_t* const cells = look.cells;
+  const RightSums& right = RightSumTable();
+  uint8_t* const last = p + intptr_t(end - x) * Step;
+  while (p != last) {
+    uintptr_t k[Rows];
+    for (; p != last; p += Step, ++out) {
+      bool decided = true;
+      for (int32_t r = 0; r < Rows; ++r) {
+        k[r] = cells[CellOf(group.held[r])];
+        decided &= k[r] != 255;
+      }
+      if (!decided) break;
+      group.Map(p, out, k, tables, right);
+    }
+    if (p == last) break;
+    for (int32_t r = 0; r < Rows; ++r) k[r] = uint8_t(look(CellOf(group.held[r])));
+    group.Map(p, out, k, tables, right);
+    p += Step, ++out;
+  }
+  for (int32_t r = 0; r < Rows; ++r) {
+    group.below[r].Finish(group.Pushes(p, r));
+    const HeldPixel& h = group.held[r];
+    rows[r].cb = int32_t(h.b), rows[r].cg = int32_t(h.g), rows[r].cr = int32_t(h.r);
+  }
   return end;
 }
 

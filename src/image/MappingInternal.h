@@ -55,7 +55,7 @@ struct DitherCells {
   const ColourBox* last = nullptr;  // the box of index 255
 
   explicit DitherCells(QuantArea& area) : a(area), cells(area.CellIndex) {
-    std::memset(a.CellIndex, 255, QuantCells);
+    std::memset(cells, 255, QuantCells);
     if (a.BoxCount == 0) {
       for (int32_t i = 0; i < a.ColourCount; ++i) {
         int32_t cell = a.Occupied[i].Cell;
@@ -64,11 +64,16 @@ struct DitherCells {
       return;
     }
     for (int32_t i = 0; i < a.BoxCount; ++i) {
-      const ColourBox& x = a.Boxes[i];
+      // The box by value: the bytes stored could otherwise be taken to
+      // change it, and it would be read again for every run.
+      const ColourBox x = a.Boxes[i];
       const uint8_t k = uint8_t(a.BoxIndex[i]);
-      if (k == 255) last = &x;
-      for (int32_t lb = x.BMin; lb <= x.BMax; ++lb)
-        for (int32_t lg = x.GMin; lg <= x.GMax; ++lg) FillRun(a.CellIndex + QuantCell(x.RMin, lg, lb), x.RSpan + 1, k);
+      if (k == 255) last = &a.Boxes[i];
+      const int32_t n = x.RSpan + 1;
+      for (int32_t lb = x.BMin; lb <= x.BMax; ++lb) {
+        uint8_t* run = cells + QuantCell(x.RMin, x.GMin, lb);
+        for (int32_t lg = x.GMin; lg <= x.GMax; ++lg, run += 64) FillRun(run, n, k);
+      }
     }
   }
   // n bytes of k from p: by words that may overlap, never past the run. Most
