@@ -44,22 +44,28 @@ inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 // The cell lookup of the dithers, through a byte copy of the cube, which
 // stays in cache where the cells do not: every box's volume holds its index
 // there (in exact mode, every counted cell its own), so a cell the mapping
-// meets for the first time costs nothing unless it lies in no box. 255
-// stands for such a cell, or one of the box of index 255, and the cells
-// decide.
+// meets for the first time costs nothing unless it lies in no box. Such a
+// cell's nearest entry is searched once and kept in the byte. 255 stands
+// for a cell of the entry 255 too, which the boxes, the counted cell of an
+// exact palette and a bit for each searched cell tell apart. The cells of
+// the cube are only read, so that QuantRelease can clear just the counted
+// ones.
 struct DitherCells {
   QuantArea& a;
   // Held apart from the area: through a it is read again after every store
   // of a byte, which may be taken to change it.
   uint8_t* cells;
   const ColourBox* last = nullptr;  // the box of index 255
+  int32_t counted255 = -1;  // in exact mode, the counted cell of index 255
 
   explicit DitherCells(QuantArea& area) : a(area), cells(area.CellIndex) {
     std::memset(cells, 255, QuantCells);
+    std::memset(a.Nearest255, 0, QuantCells / 8);
     if (a.BoxCount == 0) {
       for (int32_t i = 0; i < a.ColourCount; ++i) {
-        int32_t cell = a.Occupied[i].Cell;
-        a.CellIndex[cell] = uint8_t(a.Histogram[cell]);
+        const int32_t cell = a.Occupied[i].Cell, k = a.Histogram[cell];
+        cells[cell] = uint8_t(k);
+        if (k == 255) counted255 = cell;
       }
       return;
     }
@@ -98,16 +104,15 @@ struct DitherCells {
     return v != 255 ? v : Slow(int32_t(cell));
   }
   int32_t Slow(int32_t cell) {
-    int32_t k = a.Histogram[cell];
-    if (k < 0) {
-      a.CellsScattered = True32;
-      if (last && QuantBoxHolds(*last, cell))
-        k = a.Histogram[cell] = 255;
-      else
-        k = QuantLookupOutside(cell);
-    }
-    cells[cell] = uint8_t(k);
-    return k & 255;
+    uint32_t& marks = a.Nearest255[cell >> 5];
+    const uint32_t bit = 1u << (cell & 31);
+    if ((last && QuantBoxHolds(*last, cell)) || cell == counted255 || (marks & bit)) return 255;
+    const int32_t k = QuantNearestOfCell(cell);
+    if (k == 255)
+      marks |= bit;
+    else
+      cells[cell] = uint8_t(k);
+    return k;
   }
 };
 

@@ -384,6 +384,7 @@ struct QuantLargeArrays {
   uint64_t WideSlabs[256][3][64];
   uint16_t Counts16[QuantCells];
   uint8_t CellIndex[QuantCells];
+  uint32_t Nearest255[QuantCells / 32];
   bool Clear;  // every cell -1
 };
 
@@ -443,6 +444,7 @@ void QuantPrepare() {
   work->Spare = large->Spare;
   work->Counts16 = large->Counts16;
   work->CellIndex = large->CellIndex;
+  work->Nearest255 = large->Nearest255;
   work->CellsScattered = False32;
   work->ColourCount = 0;
   work->BoxCount = 0;
@@ -744,17 +746,19 @@ int32_t QuantLookupSlow(int32_t cell) {
   return QuantLookupOutside(cell);
 }
 
-int32_t QuantLookupOutside(int32_t cell) {
+int32_t QuantNearestOfCell(int32_t cell) {
   QuantArea& a = *work;
-  a.CellsScattered = True32;
   if (a.Searcher != Kernels.Quant.Nearest) {
     Kernels.Quant.Prepare(a);
     a.Searcher = Kernels.Quant.Nearest;
   }
-  const int32_t red = 4 * CellRed(cell), green = 4 * CellGreen(cell), blue = 4 * CellBlue(cell);
-  const int32_t k = Kernels.Quant.Nearest(red, green, blue, a);
-  a.Histogram[cell] = k;
-  return k;
+  return Kernels.Quant.Nearest(4 * CellRed(cell), 4 * CellGreen(cell), 4 * CellBlue(cell), a);
+}
+
+int32_t QuantLookupOutside(int32_t cell) {
+  QuantArea& a = *work;
+  a.CellsScattered = True32;
+  return a.Histogram[cell] = QuantNearestOfCell(cell);
 }
 
 void QuantPaletteOf(const QuantColour* colours, int32_t count, int32_t n, QuantPaletteMap& out) {

@@ -150,6 +150,9 @@ struct QuantArea {
   // The low bytes of the cells, for the nearest mapping of a picture with
   // more pixels than cells: a quarter of the cube's size stays in cache.
   uint8_t* CellIndex;  // QuantCells bytes
+  // A bit for each cell, for the dithers: the cells in no box whose
+  // nearest entry is 255, which CellIndex cannot tell from those not met.
+  uint32_t* Nearest255;  // QuantCells bits
   // Set by every step that writes a cell other than the counted ones (a
   // box's volume, a lookup): QuantRelease can then not tell which cells to
   // clear, and the next QuantPrepare sets them all to -1.
@@ -229,6 +232,8 @@ int32_t QuantLookupSlow(int32_t cell);
 // The cell lookup of a cell that lies in no box: its QuantNearest entry,
 // which the cell keeps.
 int32_t QuantLookupOutside(int32_t cell);
+// The same entry, left out of the cell.
+int32_t QuantNearestOfCell(int32_t cell);
 inline int32_t QuantLookup(QuantArea& area, int32_t cell) {
   int32_t v = area.Histogram[cell];
   return v >= 0 ? v & 255 : QuantLookupSlow(cell);

@@ -1,4 +1,5 @@
 // ImgQuantize and the mappings: nearest, ordered dither, error diffusion.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "ImageFixture.h"
@@ -241,6 +242,46 @@ TEST_P(NearestLoops, MapEveryPixelToItsCell) {
       wrong += dst.Pixels[i] != QuantLookup(a, QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2));
     }
     EXPECT_EQ(wrong, 0) << c.w << "x" << c.h;
+    QuantRelease();
+  }
+}
+
+// The dithers' lookup of every cell, met twice, against the optimiser's own:
+// for a palette of boxes and for an exact one of 256 colours. Entry 255 is
+// a real index in both, and also the byte of a cell not yet met; and the
+// dithers leave the cube's cells as counting left them.
+TEST_F(Mapping, DitherCellsMatchTheLookupInEveryCell) {
+  std::mt19937 rng(21);
+  for (int32_t kind = 0; kind < 3; ++kind) {
+    const bool exact = kind == 2;
+    Image src(64, 64, 24);
+    for (int32_t i = 0; i < 64 * 64; ++i) {
+      const int32_t c = i % 256;
+      if (exact)  // 256 colours, each in a cell of its own
+        src.SetBgr(i, uint8_t((c & 7) * 32 + 16), uint8_t((c >> 3 & 7) * 32 + 16), uint8_t((c >> 6) * 64 + 8));
+      else if (kind == 1)  // smooth, with noise: boxes of many cells
+        src.SetBgr(i, uint8_t(i % 64 * 4 + rng() % 9), uint8_t(i / 64 * 4), uint8_t(rng() % 40 + 100));
+      else
+        src.SetBgr(i, uint8_t(rng()), uint8_t(rng()), uint8_t(rng()));
+    }
+    QuantPrepare();
+    QuantCount(src);
+    QuantBuild(256);
+    QuantArea& a = *QuantWorkArea();
+    ASSERT_EQ(a.BoxCount == 0, exact);
+    std::vector<uint8_t> first(QuantCells);
+    int32_t changed = 0;
+    {
+      DitherCells look(a);
+      for (int32_t cell = 0; cell < QuantCells; ++cell) first[size_t(cell)] = uint8_t(look(cell));
+      for (int32_t cell = 0; cell < QuantCells; ++cell) changed += look(cell) != first[size_t(cell)];
+    }
+    EXPECT_EQ(changed, 0);
+    EXPECT_FALSE(a.CellsScattered);
+    int32_t wrong = 0;
+    for (int32_t cell = 0; cell < QuantCells; ++cell) wrong += QuantLookup(a, cell) != first[size_t(cell)];
+    EXPECT_EQ(wrong, 0) << kind;
+    EXPECT_GT(std::count(first.begin(), first.end(), uint8_t(255)), 0);
     QuantRelease();
   }
 }
