@@ -207,7 +207,8 @@ struct DiffuseRow {
 
   // A pixel on an edge: the plain rule with every test.
   template <class Look>
-  void StepAtEdge(int32_t x, Look& look, const PaletteEntry* palette, const DiffuseShares& t) {
+  __attribute__((always_inline)) inline void StepAtEdge(int32_t x, Look& look, const PaletteEntry* palette,
+                                                        const DiffuseShares& t) {
     uint8_t* p = row + size_t(x) * step;
     const bool right = x < width - 1;
     // Read when the row above has written its last shares into it.
@@ -262,6 +263,24 @@ struct DiffuseWork {
   int32_t width;
 };
 
+// Steps x to the one before to of a pair of rows (the lower DiffuseLag
+// pixels behind), pixel by pixel; returns to. On copies of the rows and of
+// the lookup, so that what the pixels' bytes are written through cannot be
+// taken to change them, and they can stay in registers.
+inline int32_t DiffuseEdges(DiffuseRow (&pair)[2], int32_t x, int32_t to, DiffuseWork& work) {
+  DiffuseRow upper = pair[0], lower = pair[1];
+  DitherCells look = work.look;
+  const PaletteEntry* palette = work.palette;
+  const DiffuseShares& shares = work.shares;
+  const int32_t w = work.width;
+  for (; x < to; ++x) {
+    if (x < w) upper.Map(x, look, palette, shares);
+    if (x >= DiffuseLag) lower.Map(x - DiffuseLag, look, palette, shares);
+  }
+  pair[0] = upper, pair[1] = lower;
+  return x;
+}
+
 // Maps the rows in pairs, the lower DiffuseLag pixels behind the upper, so
 // that the two chains of lookups, each waiting on its own last error,
 // overlap. Interior(pair, x) maps the run from x = DiffuseLag + 1 in which
@@ -274,14 +293,9 @@ void DiffuseRows(uint8_t* src, int32_t h, int32_t step, uint8_t* out, DiffuseWor
   int32_t y = 0;
   for (; y + 1 < h; y += 2) {
     DiffuseRow pair[2] = {{src, rowBytes, y, h, w, step, out}, {src, rowBytes, y + 1, h, w, step, out}};
-    auto both = [&](int32_t x) {
-      if (x < w) pair[0].Map(x, work.look, work.palette, work.shares);
-      if (x >= DiffuseLag) pair[1].Map(x - DiffuseLag, work.look, work.palette, work.shares);
-    };
-    int32_t x = 0;
-    for (; x < DiffuseLag + 1 && x < w + DiffuseLag; ++x) both(x);
+    int32_t x = DiffuseEdges(pair, 0, DiffuseLag + 1 < w + DiffuseLag ? DiffuseLag + 1 : w + DiffuseLag, work);
     if (pair[1].below) x = interior(pair, x);
-    for (; x < w + DiffuseLag; ++x) both(x);
+    DiffuseEdges(pair, x, w + DiffuseLag, work);
   }
   if (y < h) {
     DiffuseRow row(src, rowBytes, y, h, w, step, out);
