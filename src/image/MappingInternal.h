@@ -62,11 +62,9 @@ struct DitherCells {
     std::memset(cells, 255, QuantCells);
     std::memset(a.Nearest255, 0, QuantCells / 8);
     if (a.BoxCount == 0) {
-      for (int32_t i = 0; i < a.ColourCount; ++i) {
-        const int32_t cell = a.Occupied[i].Cell, k = a.Histogram[cell];
-        cells[cell] = uint8_t(k);
-        if (k == 255) counted255 = cell;
-      }
+      QuantCountedIndices(cells);
+      for (int32_t i = 0; i < a.ColourCount; ++i)
+        if (a.Histogram[a.Occupied[i].Cell] == 255) counted255 = a.Occupied[i].Cell;
       return;
     }
     for (int32_t i = 0; i < a.BoxCount; ++i) {

@@ -32,7 +32,8 @@ CPU_AVX512_VBMI int32_t Avx512_24To32(const uint8_t* src, uint8_t* dst, int32_t 
   int32_t i = 0;
   for (; i + 22 <= count; i += 16)  // the 64-byte load reads 16 bytes past the pixels taken
     _mm512_storeu_si512(dst + 4 * size_t(i),
-                        _mm512_and_si512(_mm512_permutexvar_epi8(index, _mm512_loadu_si512(src + 3 * size_t(i))), colour));
+                        _mm512_and_si512(_mm512_permutexvar_epi8(index, _mm512_loadu_si512(src + 3 * size_t(i))),
+                                         colour));
   return i;
 }
 

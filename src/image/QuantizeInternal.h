@@ -53,8 +53,9 @@ struct QuantBoxTotals {
 // entry in that order with its index, and the places past the entries on
 // either side hold entries that never win (Square 2^30, index INT32_MAX).
 // Start[l] is the first place whose green is at least 4 l. The products
-// come from 16-bit halves, two at a time (a multiply-add of pairs): RedGreen holds 30 R and 59 G, Blue 11 B and 0,
-// and the query's halves are 60 r and 118 g, and 22 b (QuantQuery).
+// come from 16-bit halves, two at a time (a multiply-add of pairs):
+// RedGreen holds 30 R and 59 G, Blue 11 B and 0, and the query's halves
+// are 60 r and 118 g, and 22 b (QuantQuery).
 constexpr int32_t QuantPad = 8;
 struct QuantGreenPlanes {
   int32_t Square[256 + 2 * QuantPad], RedGreen[256 + 2 * QuantPad], Blue[256 + 2 * QuantPad];
@@ -64,7 +65,8 @@ struct QuantGreenPlanes {
 inline int32_t QuantHalves(int32_t low, int32_t high) { return int32_t(uint32_t(low) | uint32_t(high) << 16); }
 struct QuantQuery {
   int32_t RedGreen, Blue;
-  QuantQuery(int32_t red, int32_t green, int32_t blue) : RedGreen(QuantHalves(60 * red, 118 * green)), Blue(22 * blue) {}
+  QuantQuery(int32_t red, int32_t green, int32_t blue)
+      : RedGreen(QuantHalves(60 * red, 118 * green)), Blue(22 * blue) {}
 };
 
 // An occupied cell and its counted value.
