@@ -113,15 +113,6 @@ Colour Mix(const Colour& a, const Colour& b, double t) {
   return Colour{Mix(a.R, b.R, t), Mix(a.G, b.G, t), Mix(a.B, b.B, t)};
 }
 
-uint32_t Scatter(uint32_t v) {
-  v ^= v >> 16;
-  v *= 0x7FEB352Du;
-  v ^= v >> 15;
-  v *= 0x846CA68Bu;
-  v ^= v >> 16;
-  return v;
-}
-
 }  // namespace
 
 const SpiralInks SpiralDesignInks = {
@@ -130,11 +121,6 @@ const SpiralInks SpiralDesignInks = {
 };
 
 uint8_t SpiralByte(double v) { return uint8_t(std::floor(Clamp01(v) * 255 + 0.5)); }
-
-double SpiralSparkAt(int32_t x, int32_t y) {
-  uint32_t h = Scatter(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ 0x5EED);
-  return (h & 511) < 3 ? 0.5 + double(h >> 24) / 510 : 0;
-}
 
 // The spiral's own centre lies off the canvas's centre by (0.06, -0.04)
 // half-heights.
@@ -146,37 +132,56 @@ SpiralPoint SpiralPointNear(const SpiralPlacement& place, double inverseHalf, in
   return PolarOf<false>((x + 0.5 - place.CentreX) * inverseHalf - 0.06, (y + 0.5 - place.CentreY) * inverseHalf + 0.04);
 }
 
-SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers) {
-  double r = p.R, angle = p.Angle, lr = p.LogR;
-  SpiralMixes m;
-  // Three golden arms winding out as a logarithmic spiral, fading at the rim.
-  double arm = 0.5 + 0.5 * Cosine(armPhase);
-  double arm3 = arm * arm * arm, arm6 = arm3 * arm3, arm24 = arm6 * arm6 * arm6 * arm6;
-  double reach = Smooth(1.45 - r);
-  // Ripples that die out away from the core, and the core's glow.
-  double ripple = (0.5 + 0.5 * Cosine(38 * r)) * Smooth(1 - r / 0.55);
-  double q = r / 0.16, glow = 1 / ((1 + q * q) * (1 + q * q));
+SpiralDistanceWeights SpiralDistanceWeightsAt(double r) {
+  SpiralDistanceWeights d;
+  // The arms fade at the rim; ripples die out away from the core, around
+  // the core's glow.
+  d.Reach = Smooth(1.45 - r);
+  d.Ripple = 0.35 * ((0.5 + 0.5 * Cosine(38 * r)) * Smooth(1 - r / 0.55));
+  const double q = r / 0.16, glow = 1 / ((1 + q * q) * (1 + q * q));
+  d.Glow = Clamp01(glow * 1.2);
+  d.Violet = Smooth(1.25 - r * 0.8);
+  d.Shade = 1 - 0.45 * Smooth((r - 0.9) / 0.9);
+  return d;
+}
 
-  double ground = layers & SpiralGroundShading ? 0.55 + 0.45 * Cosine(angle - 1.3 * lr) : 0.55;
-  m.Violet = Smooth(1.25 - r * 0.8) * ground;
+SpiralPhaseWeights SpiralPhaseWeightsAt(double armPhase) {
+  // Three golden arms winding out as a logarithmic spiral.
+  const double arm = 0.5 + 0.5 * Cosine(armPhase);
+  const double arm3 = arm * arm * arm, arm6 = arm3 * arm3, arm24 = arm6 * arm6 * arm6 * arm6;
+  return SpiralPhaseWeights{arm3, Clamp01(arm3 * 1.35), 0.6 * arm24, 1 - arm3};
+}
+
+SpiralMixes SpiralMixesOf(const SpiralDistanceWeights& d, const SpiralPhaseWeights& a) {
+  SpiralMixes m;
+  m.Violet = d.Violet * 0.55;
   m.Orchid = 0;
+  m.ArmGold = a.Arm3;
+  m.Arm = a.Arm * d.Reach;
+  m.Highlight = a.Highlight * d.Reach;
+  m.Ripple = d.Ripple * a.Trough;
+  m.Glow = d.Glow;
+  m.Spark = 0;
+  m.Shade = d.Shade;
+  return m;
+}
+
+SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers) {
+  const double r = p.R, angle = p.Angle, lr = p.LogR;
+  const SpiralDistanceWeights d = SpiralDistanceWeightsAt(r);
+  const SpiralPhaseWeights a = SpiralPhaseWeightsAt(armPhase);
+  SpiralMixes m = SpiralMixesOf(d, a);
+  if (layers & SpiralGroundShading) m.Violet = d.Violet * (0.55 + 0.45 * Cosine(angle - 1.3 * lr));
   if (layers & SpiralFilaments) {
     // A finer pattern turning the other way: thin violet-white filaments.
     double fine = 0.5 + 0.5 * Cosine(8 * angle - 13 * lr);
     double fine2 = fine * fine, fine8 = fine2 * fine2 * fine2 * fine2;
     m.Orchid = 0.55 * fine8 * Smooth(1.6 - r);
   }
-  m.ArmGold = arm3;
-  m.Arm = Clamp01(arm3 * 1.35) * reach;
-  m.Highlight = 0.6 * arm24 * reach;
-  m.Ripple = 0.35 * ripple * (1 - arm3);
-  m.Glow = Clamp01(glow * 1.2);
-  m.Spark = 0;
   if (layers & SpiralSparks) {
     double spark = SpiralSparkAt(x, y);
-    if (spark != 0) m.Spark = spark * (1 - arm3 * reach);
+    if (spark != 0) m.Spark = spark * (1 - a.Arm3 * d.Reach);
   }
-  m.Shade = 1 - 0.45 * Smooth((r - 0.9) / 0.9);
   return m;
 }
 

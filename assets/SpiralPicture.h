@@ -80,10 +80,40 @@ struct SpiralMixes {
 // another phase to turn the arms). Angle is read for the filaments and the
 // ground's shading, x and y for the sparks, each only when its layer is on.
 SpiralMixes SpiralMixesAt(const SpiralPoint& p, double armPhase, int32_t x, int32_t y, uint32_t layers);
+// SpiralMixesAt with the layers off in two parts, for a caller that takes
+// many phases at each of many distances: the weights that depend on the
+// distance r only, those that depend on the arms' phase only, and the
+// weights they make, the same doubles as SpiralMixesAt's.
+struct SpiralDistanceWeights {
+  double Reach;   // how far the arms reach
+  double Ripple;  // the ripples' weight at a trough of the arms
+  double Glow, Violet, Shade;
+};
+struct SpiralPhaseWeights {
+  double Arm3;       // the arms' brightness cubed
+  double Arm;        // the arms' weight where they reach fully
+  double Highlight;  // the crests' weight where the arms reach fully
+  double Trough;     // 1 - Arm3: where the ripples show
+};
+SpiralDistanceWeights SpiralDistanceWeightsAt(double r);
+SpiralPhaseWeights SpiralPhaseWeightsAt(double armPhase);
+SpiralMixes SpiralMixesOf(const SpiralDistanceWeights& distance, const SpiralPhaseWeights& phase);
 // The colour of the weights with the inks.
 SpiralColour SpiralCompose(const SpiralMixes& m, const SpiralInks& inks);
 // The strength of the spark at pixel (x, y) before the arms dim it: 0 for
-// the pixels without one (all but about 3 in 512), else 0.5 to 1.
-double SpiralSparkAt(int32_t x, int32_t y);
+// the pixels without one (all but about 3 in 512), else 0.5 to 1. Inline:
+// the player asks it of every pixel of the screen.
+inline uint32_t SpiralScatter(uint32_t v) {
+  v ^= v >> 16;
+  v *= 0x7FEB352Du;
+  v ^= v >> 15;
+  v *= 0x846CA68Bu;
+  v ^= v >> 16;
+  return v;
+}
+inline double SpiralSparkAt(int32_t x, int32_t y) {
+  uint32_t h = SpiralScatter(uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ 0x5EED);
+  return (h & 511) < 3 ? 0.5 + double(h >> 24) / 510 : 0;
+}
 // A linear 0..1 channel as a byte, rounded to nearest.
 uint8_t SpiralByte(double v);

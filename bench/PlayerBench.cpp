@@ -1,4 +1,4 @@
-// The player's frames drawn natively at the named sizes, 32-bit and 8-bit,
+// The player's set-up, and its frames drawn natively at the named sizes, 32-bit and 8-bit,
 // on the threads the player gives a frame of that size (the counter
 // "threads"), and the 3840 x 2160 frames on one thread too: the peer of
 // bench/PlayerWineBenchWin32.cpp, which times the same frames drawn and put
@@ -36,8 +36,21 @@ void Frame(benchmark::State& state, int32_t w, int32_t h, bool indexed, bool one
   state.counters["threads"] = double(SpiralWorkers(scene) + 1);
 }
 
+// The set-up of a scene, on the calling thread: every pixel's cell, the
+// rings' design rows, the tiles; what a player pays before its first frame.
+void SetUp(benchmark::State& state, int32_t w, int32_t h) {
+  for (auto _ : state) {
+    SpiralScene scene;
+    SpiralSetUp(scene, w, h, SpiralScreenPlacement(w, h));
+    benchmark::DoNotOptimize(scene.Cells.data());
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * w * h);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(SetUp, 1920x1080, 1920, 1080)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SetUp, 3840x2160, 3840, 2160)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Frame, 32bit_640x480, 640, 480, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Frame, 32bit_1920x1080, 1920, 1080, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Frame, 32bit_3840x2160, 3840, 2160, false, false)->Unit(benchmark::kMillisecond);

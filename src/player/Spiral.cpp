@@ -19,10 +19,9 @@ namespace {
 constexpr double Pi = 3.14159265358979323846;
 constexpr int32_t PhaseMask = SpiralPhases - 1;
 // Rings are one step wide out to FineReach half-heights (the core, its glow
-// and the ripples change quickly there) and CoarseWidth steps beyond; a step
-// is a pixel, or less on screens lower than MinSteps * 2 pixels.
+// and the ripples change quickly there) and SpiralCoarseWidth steps beyond;
+// a step is a pixel, or less on screens lower than MinSteps * 2 pixels.
 constexpr double FineReach = 0.6;
-constexpr int32_t CoarseWidth = 4;
 constexpr double MinSteps = 512;
 // One turn of the spiral every TurnSeconds; the inks' waves start over every
 // WaveSeconds and fade in over the first FadeInSeconds.
@@ -38,14 +37,9 @@ double RingScale(const SpiralPlacement& place) { return place.Half > MinSteps ? 
 
 int32_t FineRings(const SpiralPlacement& place) { return int32_t(std::ceil(FineReach * RingScale(place))); }
 
-int32_t RingOf(double pixels, int32_t fine) {
-  if (pixels < fine) return int32_t(pixels);
-  return fine + int32_t((pixels - fine) / CoarseWidth);
-}
-
 double RingMiddle(int32_t ring, int32_t fine) {
   if (ring < fine) return ring + 0.5;
-  return fine + (ring - fine) * double(CoarseWidth) + CoarseWidth * 0.5;
+  return fine + (ring - fine) * double(SpiralCoarseWidth) + SpiralCoarseWidth * 0.5;
 }
 
 double Smooth01(double v) {
@@ -267,43 +261,27 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     std::vector<uint32_t> cells(size_t(width) * size_t(height));
     scene.Sparks.clear();
 
-    // Every pixel's ring and arms' phase; the rings reach as far as the
-    // farthest pixel. The fast position gives them unless a value that is
-    // rounded lies within Margin of a step of its rounding: then the exact
-    // one does.
-    constexpr double Margin = 1e-6;
-    auto nearStep = [](double v) {  // v >= 0
-      const double f = v - double(int32_t(v));
-      return f < Margin || f > 1 - Margin;
-    };
-    const double inverseHalf = 1 / place.Half, inverseTurn = 1 / (2 * Pi);
-    int32_t rings = 1;
-    uint32_t* cell = cells.data();
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x, ++cell) {
-        SpiralPoint p = SpiralPointNear(place, inverseHalf, x, y);
-        double steps = p.R * scale, turns = SpiralArmPhase(p) * inverseTurn;
-        double at = (turns - std::floor(turns)) * SpiralPhases + 0.5;
-        if (nearStep(steps) || nearStep(at)) {
-          p = SpiralPointAt(place, x, y);
-          steps = p.R * scale;
-          turns = SpiralArmPhase(p) / (2 * Pi);
-          at = std::floor((turns - std::floor(turns)) * SpiralPhases + 0.5);
-        }
-        const int32_t ring = RingOf(steps, fine), phase = int32_t(at) & PhaseMask;
-        *cell = uint32_t(ring) * SpiralPhases + uint32_t(phase);
-        if (ring >= rings) rings = ring + 1;
-        double spark = SpiralSparkAt(x, y);
-        if (spark != 0) {
-          int32_t pixel = int32_t(cell - cells.data());
-          scene.Sparks.push_back(SpiralSpark{pixel, int32_t(*cell), int32_t(std::floor(spark * 256 + 0.5)),
-                                             int32_t(uint32_t(pixel) * 2654435761u >> 22)});
-        }
+    // Every pixel's cell, row by row; the rings reach as far as the farthest
+    // pixel.
+    const SpiralCellGrid grid = {place, 1 / place.Half, scale, fine};
+    uint32_t farthest = 0;
+    for (int32_t y = 0; y < height; ++y) {
+      uint32_t* row = &cells[size_t(y) * size_t(width)];
+      SpiralKernels.Cells(grid, y, width, row);
+      for (int32_t x = 0; x < width; ++x) {
+        farthest = row[x] > farthest ? row[x] : farthest;
+        const double spark = SpiralSparkAt(x, y);
+        if (spark == 0) continue;
+        const int32_t pixel = y * width + x;
+        scene.Sparks.push_back(SpiralSpark{pixel, int32_t(row[x]), int32_t(std::floor(spark * 256 + 0.5)),
+                                           int32_t(uint32_t(pixel) * 2654435761u >> 22)});
       }
+    }
+    const int32_t rings = int32_t(farthest / SpiralPhases) + 1;
 
     // Each ring's design row: the design's weights at the ring's middle for
-    // every phase of half a turn, as a fixed part and the weights of the two
-    // arm inks.
+    // every phase of half a turn (the weights of its distance with those of
+    // each phase), as a fixed part and the weights of the two arm inks.
     scene.RingCount = rings;
     scene.RingRadius.resize(size_t(rings));
     scene.RingLog.resize(size_t(rings));
@@ -319,13 +297,16 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
     rest.Amber = rest.Gold = SpiralColour{0, 0, 0};
     amber.Amber = SpiralColour{1, 1, 1};
     gold.Gold = SpiralColour{1, 1, 1};
+    SpiralPhaseWeights phases[DesignEntries];
+    for (int32_t j = 0; j < DesignEntries; ++j) phases[j] = SpiralPhaseWeightsAt(2 * Pi * j / SpiralPhases);
     for (int32_t ring = 0; ring < rings; ++ring) {
-      SpiralPoint p = {RingMiddle(ring, fine) / scale, 0, 0};
-      scene.RingRadius[size_t(ring)] = p.R;
-      scene.RingLog[size_t(ring)] = std::log(p.R);
+      const double r = RingMiddle(ring, fine) / scale;
+      scene.RingRadius[size_t(ring)] = r;
+      scene.RingLog[size_t(ring)] = std::log(r);
+      const SpiralDistanceWeights distance = SpiralDistanceWeightsAt(r);
       uint16_t* row = &scene.Rows[size_t(ring) * SpiralRowPlanes * SpiralRowEntries];
       for (int32_t j = 0; j < DesignEntries; ++j) {
-        SpiralMixes m = SpiralMixesAt(p, 2 * Pi * j / SpiralPhases, 0, 0, 0);
+        const SpiralMixes m = SpiralMixesOf(distance, phases[j]);
         SpiralColour c = SpiralCompose(m, rest);
         const uint16_t e[SpiralRowPlanes] = {Fixed(c.B, 255 * 256), Fixed(c.G, 255 * 256), Fixed(c.R, 255 * 256),
                                              Fixed(SpiralCompose(m, amber).R, 65535),

@@ -40,9 +40,9 @@
 #include <vector>
 
 #include "assets/SpiralPicture.h"
+#include "player/SpiralLoops.h"
 
-// Arms' phases per turn of the phase.
-constexpr int32_t SpiralPhases = 1024;
+// Arms' phases per turn of the phase: SpiralPhases (SpiralLoops.h).
 constexpr int32_t SpiralMaxSide = 16384;
 
 // Design seconds per frame: at the default frame delay the animation runs in

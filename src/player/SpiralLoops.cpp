@@ -1,6 +1,43 @@
 // The player's plain loops and the one place that picks the vector loops.
 #include "player/SpiralLoops.h"
 
+#include <cmath>
+
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+int32_t RingOf(double steps, int32_t fine) {
+  if (steps < fine) return int32_t(steps);
+  return fine + int32_t((steps - fine) / SpiralCoarseWidth);
+}
+
+// Whether v (>= 0) lies within the margin of a whole number.
+bool NearStep(double v) {
+  const double f = v - double(int32_t(v));
+  return f < SpiralCellMargin || f > 1 - SpiralCellMargin;
+}
+
+}  // namespace
+
+uint32_t SpiralCellAt(const SpiralCellGrid& grid, int32_t x, int32_t y) {
+  SpiralPoint p = SpiralPointNear(grid.Place, grid.InverseHalf, x, y);
+  double steps = p.R * grid.Scale, turns = SpiralArmPhase(p) * (1 / (2 * Pi));
+  double at = (turns - std::floor(turns)) * SpiralPhases + 0.5;
+  if (NearStep(steps) || NearStep(at)) {
+    p = SpiralPointAt(grid.Place, x, y);
+    steps = p.R * grid.Scale;
+    turns = SpiralArmPhase(p) / (2 * Pi);
+    at = std::floor((turns - std::floor(turns)) * SpiralPhases + 0.5);
+  }
+  return uint32_t(RingOf(steps, grid.Fine)) * SpiralPhases + uint32_t(int32_t(at) & (SpiralPhases - 1));
+}
+
+void SpiralCellsPlain(const SpiralCellGrid& grid, int32_t y, int32_t count, uint32_t* out) {
+  for (int32_t x = 0; x < count; ++x) out[x] = SpiralCellAt(grid, x, y);
+}
+
 void SpiralColoursPlain(const uint16_t* row, const uint8_t* inks, int32_t count, uint32_t* out) {
   const uint16_t* __restrict b0 = row;
   const uint16_t* __restrict g0 = row + SpiralRowEntries;
@@ -34,7 +71,8 @@ void SpiralIndicesPlain(const uint32_t* colours, int32_t count, const uint8_t* i
 
 namespace {
 
-constexpr SpiralLoops plain = {SpiralColoursPlain, SpiralReversedPlain, SpiralReversed8Plain, SpiralIndicesPlain};
+constexpr SpiralLoops plain = {SpiralCellsPlain, SpiralColoursPlain, SpiralReversedPlain, SpiralReversed8Plain,
+                               SpiralIndicesPlain};
 
 SpiralLoops Chosen(const CpuFeatures& has) {
   if (has.Avx2) return SpiralLoopsAvx2;

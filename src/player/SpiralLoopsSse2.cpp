@@ -81,4 +81,4 @@ CPU_SSE2 void SpiralIndicesSse2(const uint32_t* colours, int32_t count, const ui
   SpiralIndicesPlain(colours + i, count - i, index15, out + i);
 }
 
-const SpiralLoops SpiralLoopsSse2 = {ColoursSse2, ReversedSse2, Reversed8Sse2, SpiralIndicesSse2};
+const SpiralLoops SpiralLoopsSse2 = {SpiralCellsPlain, ColoursSse2, ReversedSse2, Reversed8Sse2, SpiralIndicesSse2};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -32,6 +33,36 @@ std::vector<uint16_t> RandomRow(std::mt19937& random) {
     row[4 * size_t(SpiralRowEntries) + i] = uint16_t(wg);
   }
   return row;
+}
+
+// Cells of rows of random grids: placements far off the screen, half-heights
+// small and large, rows anywhere in the largest frame. Then two rows made to
+// be exact: one through the spiral's centre at a pixel's centre (position
+// 0, 0), one whose every pixel lies at a ring's step, which takes the exact
+// position.
+TEST(SpiralLoops, VectorCellsAreThePlainCells) {
+  std::mt19937 random(3);
+  const SpiralCellGrid exact[2] = {{{20.5, 330.5, 8000}, 1 / 8000.0, 8000, 4800},
+                                   {{-30.22, 30.98, 512}, 1 / 512.0, 512, 308}};
+  for (const SpiralLoops& loops : VectorLoops()) {
+    if (loops.Cells == SpiralCellsPlain) continue;
+    for (int32_t round = 0; round < 402; ++round) {
+      SpiralCellGrid grid = exact[round % 2];
+      int32_t y = 10, count = 600;
+      if (round < 400) {
+        const double half = 0.5 + (random() % 100000) / 10.0;
+        const double scale = half > 512 ? half : 512;
+        grid = {{double(random() % 20000) - 2000 + (random() % 1000) / 1000.0, double(random() % 20000) - 2000, half},
+                1 / half, scale, int32_t(std::ceil(0.6 * scale))};
+        y = int32_t(random() % 16384);
+        count = int32_t(random() % 700);
+      }
+      std::vector<uint32_t> want(size_t(count) + 1, 0xDEADBEEF), got = want;
+      SpiralCellsPlain(grid, y, count, want.data());
+      loops.Cells(grid, y, count, got.data());
+      ASSERT_EQ(got, want) << "round " << round << ", row " << y;
+    }
+  }
 }
 
 TEST(SpiralLoops, VectorColoursAreThePlainColours) {
