@@ -517,11 +517,14 @@ void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
   }
   // The band's sparks over its pixels, which are still in the caches (the
   // still tiles' too: they twinkle).
-  const int32_t shift = job.Moment.Shift;
+  // They come in the order of their pixels: the row is counted on, not
+  // divided out.
+  const int32_t shift = job.Moment.Shift, first = scene.BandTiles[size_t(band)];
+  int32_t y = scene.Tiles[size_t(first)].Y, rowStart = y * scene.Width;
   for (int32_t i = scene.BandSparks[size_t(band)]; i < scene.BandSparks[size_t(band) + 1]; ++i) {
     const SpiralSpark& s = scene.Sparks[size_t(i)];
-    Pixel* p = reinterpret_cast<Pixel*>(job.Pixels + ptrdiff_t(s.Pixel / scene.Width) * job.Stride) +
-               s.Pixel % scene.Width;
+    for (; s.Pixel >= rowStart + scene.Width; rowStart += scene.Width) ++y;
+    Pixel* p = reinterpret_cast<Pixel*>(job.Pixels + ptrdiff_t(y) * job.Stride) + (s.Pixel - rowStart);
     if (!job.Palette) {
       *p = Pixel(SparkOver(scene, s, shift, scene.Table[size_t(s.Cell)]));
       continue;
