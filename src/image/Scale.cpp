@@ -52,38 +52,87 @@ __attribute__((noinline)) void RunMean(const uint8_t* first, int32_t n, uint8_t*
 
 // Output j takes source samples while pos < acc, acc growing by ratio an
 // output and pos by ScaleUnit a sample. The rule is kept as the difference
-// d = acc - pos, within +-ScaleUnit x ScaleMostSize and so in 32 bits, and
-// the loop walks pointers with the longer runs and their divider out of
-// line: the 32-bit build then holds its state in registers instead of
-// 64-bit sums and counters on the stack.
-template <int Step>
-__attribute__((noinline)) void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int32_t ratio,
-                                             RunDivider& divider) {
-  const int32_t gain = ratio - ScaleUnit;
-  const uint8_t* const pEnd = p + srcW * Step;
-  uint8_t* const qEnd = q + newW * Step;
-  int32_t d = 0;
-  for (; q != qEnd; q += Step) {
-    const uint8_t* first = p;
-    p += Step;
-    d += gain;
-    if (d >= 0) {
-      while (p < pEnd) {
-        p += Step;
-        d -= ScaleUnit;
-        if (d <= 0) break;
+// d = acc - pos, within +-ScaleUnit x ScaleMostSize and so in 32 bits. The
+// runs are the same for every line of an image: the scaler works them out
+// once (LineRuns) and its lines follow them.
+struct RunRule {
+  int32_t Gain, D = 0;
+  explicit RunRule(int32_t ratio) : Gain(ratio - ScaleUnit) {}
+  // The samples of the next output, with left samples of the line left (an
+  // output past the line's end takes one).
+  int32_t Next(int32_t left) {
+    int32_t n = 1;
+    D += Gain;
+    if (D >= 0)
+      while (n < left) {
+        ++n;
+        D -= ScaleUnit;
+        if (D <= 0) break;
       }
+    return n;
+  }
+};
+
+// The runs of a line's outputs.
+void LineRuns(int32_t srcW, int32_t newW, int32_t ratio, uint16_t* runs) {
+  RunRule rule(ratio);
+  for (int32_t j = 0, left = srcW; j < newW; ++j) {
+    runs[j] = uint16_t(rule.Next(left));
+    left -= runs[j];
+  }
+}
+
+// One output from its run of n samples at first.
+template <int Step>
+__attribute__((always_inline)) inline void ReduceRun(const uint8_t* first, int32_t n, uint8_t* q,
+                                                     RunDivider& divider) {
+  if (n == 1) {
+    for (int c = 0; c < Step; ++c) q[c] = first[c];
+  } else if (n == 2) {
+    for (int c = 0; c < Step; ++c) q[c] = Mean(first[c], first[Step + c]);
+  } else if (n == 3) {
+    for (int c = 0; c < Step; ++c) q[c] = uint8_t((first[c] + first[Step + c] + first[2 * Step + c]) / 3);
+  } else {
+    RunMean<Step>(first, n, q, divider);
+  }
+}
+
+// A line by its runs. Its state is two pointers and the runs' one, which
+// the 32-bit build holds in registers; the longer runs and their divider
+// are out of line. A 3-byte pixel that is not the line's last is copied as
+// 4 bytes, one load and one store: the byte past it is the next sample's,
+// and the next output overwrites it.
+template <int Step>
+__attribute__((noinline)) void ReduceByRuns(const uint8_t* p, uint8_t* q, const uint16_t* runs, int32_t newW,
+                                             RunDivider& divider) {
+  const uint16_t* const last = runs + newW - 1;
+  for (; runs != last; ++runs, q += Step) {
+    const int32_t n = *runs;
+    if (__builtin_expect(n == 1, 1)) {
+      // A step by a constant: the next pixel's address waits for no load;
+      // and the path that falls through, with the loop's one taken branch.
+      if (Step == 3)
+        std::memcpy(q, p, 4);
+      else
+        ReduceRun<Step>(p, 1, q, divider);
+      p += Step;
+      continue;
     }
-    const ptrdiff_t run = p - first;
-    if (run == Step) {
-      for (int c = 0; c < Step; ++c) q[c] = first[c];
-    } else if (run == 2 * Step) {
-      for (int c = 0; c < Step; ++c) q[c] = Mean(first[c], first[Step + c]);
-    } else if (run == 3 * Step) {
-      for (int c = 0; c < Step; ++c) q[c] = uint8_t((first[c] + first[Step + c] + first[2 * Step + c]) / 3);
-    } else {
-      RunMean<Step>(first, int32_t(run / Step), q, divider);
-    }
+    ReduceRun<Step>(p, n, q, divider);
+    p += n * Step;
+  }
+  ReduceRun<Step>(p, *last, q, divider);
+}
+
+// A line by the rule, for LineReduce, which has no room for the runs.
+template <int Step>
+void ReducePixels(const uint8_t* p, uint8_t* q, int32_t srcW, int32_t newW, int32_t ratio, RunDivider& divider) {
+  RunRule rule(ratio);
+  for (int32_t j = 0, left = srcW; j < newW; ++j, q += Step) {
+    const int32_t n = rule.Next(left);
+    ReduceRun<Step>(p, n, q, divider);
+    p += n * Step;
+    left -= n;
   }
 }
 
@@ -143,11 +192,21 @@ void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t sr
 }
 
 // The horizontal reduction of the line at src into the one at dst, which
-// lie apart.
+// lie apart: by the rule, or by its runs when they are given.
 void ReduceRow(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, const uint8_t* src,
-               uint8_t* dst) {
+               uint8_t* dst, const uint16_t* runs = nullptr) {
   RunDivider divider;
   const int32_t srcW = srcLineBytes / step, newW = dstLineBytes / step;
+  if (runs) {
+    switch (step) {
+      case 3: ReduceByRuns<3>(src, dst, runs, newW, divider); break;
+      case 4: ReduceByRuns<4>(src, dst, runs, newW, divider); break;
+      case 1: ReduceByRuns<1>(src, dst, runs, newW, divider); break;
+      case 2: ReduceByRuns<2>(src, dst, runs, newW, divider); break;
+      default: break;
+    }
+    return;
+  }
   switch (step) {
     case 3: ReducePixels<3>(src, dst, srcW, newW, ratio, divider); break;
     case 4: ReducePixels<4>(src, dst, srcW, newW, ratio, divider); break;
@@ -331,6 +390,11 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       const int32_t sums = (most + 1) & ~1;
       const int32_t rx = srcW * ScaleUnit / newWidth, ry = srcH * ScaleUnit / newHeight;
       const int32_t fx = uint16_t(newWidth / srcW), fy = uint16_t(newHeight / srcH);
+      uint16_t* runs = nullptr;
+      if (rx > ScaleUnit) {
+        MemAlloc(runs, int32_t(sizeof(uint16_t)) * newWidth, 0, "(ImgScale)");
+        LineRuns(srcW, newWidth, rx, runs);
+      }
 
       // Step 2, the horizontal step, from the line at from into target line
       // y. A reduction reads the line where it lies and writes the target's
@@ -339,7 +403,7 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       auto horizontal = [&](const uint8_t* from, int32_t y) {
         uint8_t* row = out.Pixels + int64_t(y) * dstLine;
         if (rx > ScaleUnit) {
-          ReduceRow(bpp, rx, dstLine, srcLine, from, row);
+          ReduceRow(bpp, rx, dstLine, srcLine, from, row, runs);
           return;
         }
         if (from != buffer) std::memcpy(buffer, from, size_t(srcLine));
@@ -365,6 +429,7 @@ void ImgScale(ImageBuffer& source, ImageBuffer& destination, int32_t newWidth, i
       if (fy >= 1 && newHeight > srcH) EnlargeVertically(out.Pixels, dstLine, srcH, newHeight, fy, buffer, b);
 
       MemFree(buffer);
+      if (runs) MemFree(runs);
       ImgSetGeometry(out, newWidth, newHeight, bits);
       OpEnd(job);
     });
