@@ -28,12 +28,28 @@ struct BitWindow {
   uint64_t Load() const {
     Index at = Pos >> 3;
     uint64_t w = 0;
+#if defined(__i386__)
+    if (at + 8 <= Bytes) {
+      // The 32-bit build shifts two 32-bit halves, each on its own, and
+      // keeps them in two registers; as one 64-bit value its window is
+      // shifted in memory.
+      uint32_t high, low;
+      std::memcpy(&high, Data + at, 4);
+      std::memcpy(&low, Data + at + 4, 4);
+      high = __builtin_bswap32(high);
+      low = __builtin_bswap32(low);
+      const uint32_t s = uint32_t(Pos & 7);
+      return uint64_t(high << s | (low >> 1) >> (31 - s)) << 32 | (low << s);
+    }
+    for (Index i = at; i < at + 8; ++i) w = w << 8 | (i < Bytes ? Data[i] : 0);
+#else
     if (at + 8 <= Bytes) {
       std::memcpy(&w, Data + at, 8);
       w = __builtin_bswap64(w);
     } else {
       for (Index i = at; i < at + 8; ++i) w = w << 8 | (i < Bytes ? Data[i] : 0);
     }
+#endif
     return w << (Pos & 7);
   }
 };
