@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include <emmintrin.h>
+
 #include "image/Quantize.h"
 #include "player/SpiralLoops.h"
 #include "runtime/Errors.h"
@@ -343,6 +345,7 @@ void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const Spiral
       scene.ArmCube[j] = SpiralByte(arm * arm * arm);
     }
     const int32_t cores = int32_t(std::thread::hardware_concurrency());
+    scene.Streamed = int64_t(width) * height >= SpiralStreamPixels;
     SpiralSetWorkers(scene, int64_t(width) * height < SpiralCrewPixels ? 0 : cores < 2 ? 0 : cores > 4 ? 3 : cores - 1);
   });
 }
@@ -485,6 +488,23 @@ struct FrameJob {
 #else
 #define SPIRAL_SCALAR __attribute__((noinline))
 #endif
+// The same for 32-bit pixels stored past the caches (SpiralScene::Streamed).
+SPIRAL_SCALAR void DrawTileStreamed(const uint32_t* __restrict table, const uint16_t* __restrict cell, uint8_t* row,
+                                    int32_t width, int32_t height, int32_t stride) {
+  for (int32_t y = 0; y < height; ++y, row += stride, cell += width) {
+    int* out = reinterpret_cast<int*>(row);
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+      const uint32_t a = table[cell[x]], b = table[cell[x + 1]], c = table[cell[x + 2]], e = table[cell[x + 3]];
+      _mm_stream_si32(out + x, int(a));
+      _mm_stream_si32(out + x + 1, int(b));
+      _mm_stream_si32(out + x + 2, int(c));
+      _mm_stream_si32(out + x + 3, int(e));
+    }
+    for (; x < width; ++x) _mm_stream_si32(out + x, int(table[cell[x]]));
+  }
+}
+
 template <class Pixel>
 SPIRAL_SCALAR void DrawTile(const Pixel* __restrict table, const uint16_t* __restrict cell, uint8_t* row,
                             int32_t width, int32_t height, int32_t stride) {
@@ -511,10 +531,17 @@ void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
   for (int32_t t = scene.BandTiles[size_t(band)]; t < last; ++t) {
     const SpiralTile& tile = scene.Tiles[size_t(t)];
     if (tile.Still && job.Changes) continue;
-    DrawTile(tables + size_t(tile.FirstRing) * SpiralPhases, scene.Cells.data() + tile.FirstCell,
-             job.Pixels + ptrdiff_t(tile.Y) * job.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel)), tile.Width,
-             tile.Height, job.Stride);
+    uint8_t* at = job.Pixels + ptrdiff_t(tile.Y) * job.Stride + ptrdiff_t(tile.X) * ptrdiff_t(sizeof(Pixel));
+    if (sizeof(Pixel) == 4 && scene.Streamed)
+      DrawTileStreamed(reinterpret_cast<const uint32_t*>(tables) + size_t(tile.FirstRing) * SpiralPhases,
+                       scene.Cells.data() + tile.FirstCell, at, tile.Width, tile.Height, job.Stride);
+    else
+      DrawTile(tables + size_t(tile.FirstRing) * SpiralPhases, scene.Cells.data() + tile.FirstCell, at, tile.Width,
+               tile.Height, job.Stride);
   }
+  // Streaming stores are weakly ordered: the band's are complete before the
+  // sparks are stored over them, and before the band is reported done.
+  if (sizeof(Pixel) == 4 && scene.Streamed) _mm_sfence();
   // The band's sparks over its pixels, which are still in the caches (the
   // still tiles' too: they twinkle).
   // They come in the order of their pixels: the row is counted on, not

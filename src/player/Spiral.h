@@ -100,6 +100,11 @@ struct SpiralScene {
   std::vector<uint32_t> Designs;        // with a palette: per ring its design entries' colours
   std::vector<uint8_t> RingInks;        // per ring of the frame: amber, then gold, blue green red
   std::vector<double> Twinkles;         // per twinkling phase, the frame's twinkle
+  // Whether a 32-bit frame's pixels are stored past the caches (streaming
+  // stores): set for frames of SpiralStreamPixels or more, which the
+  // transfer to the screen evicts from the caches anyway; a write that
+  // first reads its line back from memory would double their traffic.
+  bool Streamed = false;
   // The threads that share a large frame; none on one core or for a small
   // frame.
   std::shared_ptr<SpiralCrew> Crew;
@@ -113,6 +118,7 @@ struct SpiralScene {
 // milliseconds, and sharing it costs more processor time than it saves.
 void SpiralSetUp(SpiralScene& scene, int32_t width, int32_t height, const SpiralPlacement& place);
 constexpr int32_t SpiralCrewPixels = 2560 * 1440;
+constexpr int32_t SpiralStreamPixels = 1920 * 1080;
 // The number of threads that draw the scene's frames besides the caller;
 // SpiralSetWorkers changes it (0: the caller alone), for the tests that
 // compare the two and for a program that wants its frames on one core.

@@ -246,6 +246,27 @@ TEST(Spiral, ChangesOverTheLastFrameAreTheWholeFrame) {
   }
 }
 
+// Frames stored past the caches, as the large ones are, are the same bytes,
+// whole and as changes, on one thread and on four.
+TEST(Spiral, StreamedFramesAreTheSameBytes) {
+  SpiralScene scene = Scene(640, 360);
+  ASSERT_FALSE(scene.Streamed);
+  const int32_t w = scene.Width, h = scene.Height;
+  std::vector<uint8_t> want(size_t(w) * h * 4), got = want, kept = want;
+  for (int32_t workers : {0, 3}) {
+    SpiralSetWorkers(scene, workers);
+    for (double seconds : {0.0, 7.3, 123.45}) {
+      scene.Streamed = false;
+      SpiralRender32(scene, seconds, want.data(), w * 4);
+      scene.Streamed = true;
+      SpiralRender32(scene, seconds, got.data(), w * 4);
+      SpiralRender32(scene, seconds, kept.data(), w * 4, seconds == 0 ? SpiralDraw::Whole : SpiralDraw::Changes);
+      ASSERT_EQ(got, want) << seconds << " s, " << workers << " workers";
+      ASSERT_EQ(kept, want) << seconds << " s, " << workers << " workers";
+    }
+  }
+}
+
 TEST(Spiral, SizesOutOfRangeAreAnInvalidMemoryRequest) {
   for (auto size : {std::pair<int32_t, int32_t>{0, 10}, {10, -1}, {SpiralMaxSide + 1, 2}}) {
     SpiralScene scene;
