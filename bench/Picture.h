@@ -10,18 +10,12 @@
 
 #include <cstdint>
 
+#include "assets/SpiralPicture.h"
 #include "image/ImageBuffer.h"
 
 namespace picture {
 
-inline uint32_t Hash(uint32_t x) {
-  x ^= x >> 16;
-  x *= 0x7FEB352Du;
-  x ^= x >> 15;
-  x *= 0x846CA68Bu;
-  x ^= x >> 16;
-  return x;
-}
+inline uint32_t Hash(uint32_t x) { return SpiralScatter(x); }
 
 inline uint8_t Clip(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 
