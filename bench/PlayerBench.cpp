@@ -1,11 +1,11 @@
-// The player's set-up, and its frames drawn natively at the named sizes, 32-bit and 8-bit,
-// on the threads the player gives a frame of that size (the counter
-// "threads"), and the 3840 x 2160 frames on one thread too: the peer of
-// bench/PlayerWineBenchWin32.cpp, which times the same frames drawn and put
-// on the screen by the Windows program under Wine (bench/player_wine.sh runs
-// both). Time is wall-clock time; on one thread it is also the processor
-// time of a frame. As in the player, each frame is drawn over the one
-// before it (SpiralDraw::Changes), the first one whole.
+// The player's set-up, and its frames drawn natively at the named sizes,
+// 32-bit and 8-bit, on the threads the player gives a frame of that size
+// (the counter "threads"), and the 3840 x 2160 frames on one thread too: the
+// peer of bench/PlayerWineBenchWin32.cpp, which times the same frames drawn
+// and put on the screen by the Windows program under Wine
+// (bench/player_wine.sh runs both). Time is wall-clock time; on one thread
+// it is also the processor time of a frame. As in the player, each frame is
+// drawn over the one before it (SpiralDraw::Changes), the first one whole.
 #include <benchmark/benchmark.h>
 
 #include <vector>
