@@ -192,26 +192,24 @@ void EnlargeLine(int32_t factor, int64_t ratio, int32_t dstLineBytes, int32_t sr
 }
 
 // The horizontal reduction of the line at src into the one at dst, which
-// lie apart: by the rule, or by its runs when they are given.
+// lie apart: by its runs when they are given, else by the rule.
+template <int Step>
+void ReduceLine(const uint8_t* src, uint8_t* dst, int32_t srcW, int32_t newW, int32_t ratio, const uint16_t* runs) {
+  RunDivider divider;
+  if (runs)
+    ReduceByRuns<Step>(src, dst, runs, newW, divider);
+  else
+    ReducePixels<Step>(src, dst, srcW, newW, ratio, divider);
+}
+
 void ReduceRow(int32_t step, int32_t ratio, int32_t dstLineBytes, int32_t srcLineBytes, const uint8_t* src,
                uint8_t* dst, const uint16_t* runs = nullptr) {
-  RunDivider divider;
   const int32_t srcW = srcLineBytes / step, newW = dstLineBytes / step;
-  if (runs) {
-    switch (step) {
-      case 3: ReduceByRuns<3>(src, dst, runs, newW, divider); break;
-      case 4: ReduceByRuns<4>(src, dst, runs, newW, divider); break;
-      case 1: ReduceByRuns<1>(src, dst, runs, newW, divider); break;
-      case 2: ReduceByRuns<2>(src, dst, runs, newW, divider); break;
-      default: break;
-    }
-    return;
-  }
   switch (step) {
-    case 3: ReducePixels<3>(src, dst, srcW, newW, ratio, divider); break;
-    case 4: ReducePixels<4>(src, dst, srcW, newW, ratio, divider); break;
-    case 1: ReducePixels<1>(src, dst, srcW, newW, ratio, divider); break;
-    case 2: ReducePixels<2>(src, dst, srcW, newW, ratio, divider); break;
+    case 3: ReduceLine<3>(src, dst, srcW, newW, ratio, runs); break;
+    case 4: ReduceLine<4>(src, dst, srcW, newW, ratio, runs); break;
+    case 1: ReduceLine<1>(src, dst, srcW, newW, ratio, runs); break;
+    case 2: ReduceLine<2>(src, dst, srcW, newW, ratio, runs); break;
     default: break;
   }
 }
