@@ -11,7 +11,7 @@ constexpr ImageKernels plain = {
      PaletteTo24Plain, PaletteTo32Plain},
     {MapNearestPlain, OrderedRowPlain, DiffusePlain},
     {AverageBytesPlain, AddBytesPlain, DivideWordsPlain},
-    {QuantSearchPlain, QuantNearestPlain, QuantCutPlain}};
+    {QuantSearchPlain, QuantNearestPlain, QuantCutPlain, QuantCellsPlain}};
 
 ImageKernels Chosen(const CpuFeatures& has) {
   ImageKernels k = plain;
@@ -29,7 +29,7 @@ ImageKernels Chosen(const CpuFeatures& has) {
   if (has.Sse2) k.Maps.Diffuse = DiffuseSse2;
   if (has.Avx2) k.Scale = ScaleAvx2;
   if (has.Avx2)
-    k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2, QuantCutAvx2};
+    k.Quant = {QuantSearchGreenPlanes, QuantNearestAvx2, QuantCutAvx2, QuantCellsAvx2};
   return k;
 }
 

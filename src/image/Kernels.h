@@ -49,11 +49,14 @@ struct MapKernels {
 // box is cut: of the count entries at from, those whose cell masked with
 // mask is below above (a level at most the split) go to the front of the
 // count places at out, the others to their back, in any order; returns the
-// number of the first.
+// number of the first. Cells, for the count: the cell of each of count
+// 24-bit pixels read at step bytes (3 or 4) from p, to cells; it reads no
+// byte past the last pixel's third.
 struct QuantKernels {
   void (*Prepare)(QuantArea& a);
   int32_t (*Nearest)(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
   int32_t (*Cut)(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
+  void (*Cells)(const uint8_t* p, int32_t count, int32_t step, int32_t* cells);
 };
 
 // The scaler's byte loops (ScaleLoops.h): the mean of two lines, a line
@@ -116,6 +119,8 @@ void QuantSearchGreenPlanes(QuantArea& a);
 int32_t QuantNearestAvx2(int32_t red, int32_t green, int32_t blue, const QuantArea& a);
 int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
 int32_t QuantCutAvx2(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out);
+void QuantCellsPlain(const uint8_t* p, int32_t count, int32_t step, int32_t* cells);
+void QuantCellsAvx2(const uint8_t* p, int32_t count, int32_t step, int32_t* cells);
 
 // A vector loop of a converter: Block converts a prefix of the pixels and
 // returns its length, Plain converts the rest.

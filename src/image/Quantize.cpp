@@ -19,6 +19,20 @@ inline int32_t CellGreen(int32_t cell) { return cell >> 6 & 63; }
 inline int32_t CellBlue(int32_t cell) { return cell >> 12; }
 
 
+// f(cell) for each of n 24-bit pixels read at step bytes, in order. The
+// cells are made a block at a time by the loop table's Cells, so that the
+// counting loop does only the counting.
+template <class F>
+inline void ForEachCell(const uint8_t* p, int32_t n, int32_t step, F&& f) {
+  constexpr int32_t Block = 256;
+  alignas(32) int32_t cells[Block];
+  for (int32_t i = 0; i < n; i += Block, p += size_t(Block) * step) {
+    const int32_t count = n - i < Block ? n - i : Block;
+    Kernels.Quant.Cells(p, count, step, cells);
+    for (int32_t k = 0; k < count; ++k) f(cells[k]);
+  }
+}
+
 // Adds one pixel to a cell (the first turns -1 into 0), saturating at
 // 2147483647, and lists the cell when it was empty.
 inline void CountOne(QuantArea& a, int32_t cell, int32_t& listed) {
@@ -42,13 +56,7 @@ void CountWordsWide(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
   auto one = [&](int32_t cell) {
     if (++counts[cell] == 0) counts[cell] = 1, h[cell] += 65535;
   };
-  int32_t i = 0;
-  for (; i + 1 < n; ++i, p += step) {
-    uint32_t w;
-    std::memcpy(&w, p, 4);
-    one(QuantCellOfWord(w));
-  }
-  one(QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16));
+  ForEachCell(p, n, step, one);
   int32_t listed = 0;
   for (int32_t c = 0; c < QuantCells; c += 4) {
     uint64_t four;
@@ -72,15 +80,7 @@ void CountWords(QuantArea& a, const uint8_t* p, int32_t n, int32_t step) {
     return;
   }
   int32_t listed = a.ColourCount;
-  int32_t i = 0;
-  // Reading a 24-bit pixel as a word touches one byte past it: the last
-  // pixel is read byte by byte.
-  for (; i + 1 < n; ++i, p += step) {
-    uint32_t w;
-    std::memcpy(&w, p, 4);
-    CountOne(a, QuantCellOfWord(w), listed);
-  }
-  if (i < n) CountOne(a, QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16), listed);
+  ForEachCell(p, n, step, [&](int32_t cell) { CountOne(a, cell, listed); });
   a.ColourCount = listed;
 }
 
@@ -705,6 +705,18 @@ void QuantGreenPlanesOf(const QuantArea::SortedEntry* sorted, int32_t count, Qua
     while (p < count && sorted[p].Green < 4 * l) ++p;
     planes.Start[l] = p;
   }
+}
+
+void QuantCellsPlain(const uint8_t* p, int32_t count, int32_t step, int32_t* cells) {
+  if (count <= 0) return;
+  // Reading a 24-bit pixel as a word touches one byte past it: the last
+  // pixel is read byte by byte.
+  for (int32_t i = 0; i + 1 < count; ++i, p += step) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    cells[i] = QuantCellOfWord(w);
+  }
+  cells[count - 1] = QuantCellOfWord(p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16);
 }
 
 int32_t QuantCutPlain(const QuantEntry* from, int32_t count, uint32_t mask, uint32_t above, QuantEntry* out) {

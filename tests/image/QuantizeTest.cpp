@@ -473,6 +473,25 @@ TEST_F(Quant, APaletteOfColoursRefusesABadSetAndFreesItsAreaOnFailure) {
   EXPECT_TRUE(SameEntry(map.Colours[0], {0, 0, 0}));
 }
 
+// Each tier's cells of pixels are QuantCellOfWord of each pixel, for both
+// pixel sizes and every count around the vector width, from a block that
+// ends with the last pixel (the sanitizer sees any byte read past it).
+TEST_P(QuantColours, CellsOfPixelsAreTheCellsOfTheirWords) {
+  std::mt19937 rng(43);
+  for (int32_t step : {3, 4})
+    for (int32_t count : {1, 2, 7, 8, 9, 10, 11, 16, 17, 18, 255, 256, 1000}) {
+      std::vector<uint8_t> pixels(size_t(count) * size_t(step));
+      for (uint8_t& b : pixels) b = uint8_t(rng());
+      std::vector<int32_t> got(size_t(count), -1), want(size_t(count), 0);
+      Kernels.Quant.Cells(pixels.data(), count, step, got.data());
+      for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* p = &pixels[size_t(i) * size_t(step)];
+        want[size_t(i)] = QuantCell(p[2] >> 2, p[1] >> 2, p[0] >> 2);
+      }
+      ASSERT_EQ(got, want) << count << " pixels of " << step << " bytes";
+    }
+}
+
 // Each tier's cut of a run puts exactly the entries below the level on an
 // axis at the front and the others at the back, every entry once, for runs
 // of every length around the vector width.
