@@ -26,9 +26,9 @@ template <class F>
 inline void ForEachCell(const uint8_t* p, int32_t n, int32_t step, F&& f) {
   constexpr int32_t Block = 256;
   alignas(32) int32_t cells[Block];
-  for (int32_t i = 0; i < n; i += Block, p += size_t(Block) * step) {
+  for (int32_t i = 0; i < n; i += Block) {
     const int32_t count = n - i < Block ? n - i : Block;
-    Kernels.Quant.Cells(p, count, step, cells);
+    Kernels.Quant.Cells(p + size_t(i) * size_t(step), count, step, cells);
     for (int32_t k = 0; k < count; ++k) f(cells[k]);
   }
 }
