@@ -440,10 +440,14 @@ bool PlayerRun(int32_t delayMs, int32_t limitMs, PlayerStats* stats) {
         stats->Drawn = clock.Drawn;
         stats->Dropped = clock.Dropped;
       }
+      now = Microseconds();
     }
-    // After a frame the wait only looks at the saver and the messages; while
-    // the display is off it lasts until a message comes.
-    DWORD wait = frame >= 0 ? 0 : resting ? INFINITE : DWORD(ClockWaitMs(ClockWait(clock, now)));
+    // The wait lasts until the next frame is due (none when drawing made it
+    // late), and while the display is off until a message comes; a message
+    // that came while the frame was drawn ends it at once. So a frame costs
+    // one wait and one look at the queue, which under Wine are each a round
+    // trip to its server.
+    DWORD wait = resting ? INFINITE : DWORD(ClockWaitMs(ClockWait(clock, now)));
     if (stop != INT64_MAX) wait = std::min<DWORD>(wait, DWORD(ClockWaitMs(stop - now)));
     if (MsgWaitForMultipleObjects(waitCount, waits, FALSE, wait, QS_ALLINPUT) == WAIT_OBJECT_0 && waitCount)
       break;  // the saver has ended
