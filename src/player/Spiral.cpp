@@ -413,6 +413,10 @@ void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
   auto copy32 = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
   auto copy8 = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
   for (int32_t ring = first; ring < last; ++ring) {
+    // A ring's row is a page: its translation is asked for two rings ahead
+    // (PrefetchBand).
+    if (!palette && ring + 2 < last)
+      _mm_prefetch(reinterpret_cast<const char*>(&scene.Table[size_t(ring + 2) * SpiralPhases]), _MM_HINT_T0);
     if (scene.RingStill[size_t(ring)]) {
       // Its colour is in place since the set-up; its palette index is not.
       if (palette)
@@ -522,12 +526,35 @@ SPIRAL_SCALAR void DrawTile(const Pixel* __restrict table, const uint16_t* __res
   }
 }
 
+// Asks for a line of each page that a band's tiles read and write: their
+// cells and their rows of the frame. By the time a large 32-bit frame is
+// drawn, the time since the last one has taken them out of the caches, and
+// their pages' translations too, and a store that waits on a translation
+// holds up the stores behind it. Asked for a band ahead, they come while the
+// band before is drawn.
+void PrefetchBand(const SpiralScene& scene, int32_t band, const uint8_t* pixels, int32_t stride) {
+  if (band + 1 >= int32_t(scene.BandTiles.size())) return;
+  const int32_t first = scene.BandTiles[size_t(band)], end = scene.BandTiles[size_t(band) + 1];
+  const SpiralTile& tile = scene.Tiles[size_t(first)];
+  const size_t cellsEnd = end < int32_t(scene.Tiles.size()) ? scene.Tiles[size_t(end)].FirstCell : scene.Cells.size();
+  constexpr size_t Page = 4096;
+  for (size_t c = tile.FirstCell; c < cellsEnd; c += Page / sizeof(uint16_t))
+    _mm_prefetch(reinterpret_cast<const char*>(scene.Cells.data() + c), _MM_HINT_T0);
+  const size_t rowBytes = size_t(scene.Width) * 4;
+  for (int32_t y = tile.Y; y < tile.Y + tile.Height; ++y) {
+    const char* row = reinterpret_cast<const char*>(pixels + ptrdiff_t(y) * stride);
+    for (size_t at = 0; at < rowBytes; at += Page) _mm_prefetch(row + at, _MM_HINT_T0);
+    _mm_prefetch(row + rowBytes - 1, _MM_HINT_T0);
+  }
+}
+
 template <class Pixel>
 void DrawBand(const FrameJob<Pixel>& job, int32_t band) {
   const SpiralScene& scene = *job.Scene;
   const Pixel* tables = job.Palette ? reinterpret_cast<const Pixel*>(scene.Table8.data())
                                     : reinterpret_cast<const Pixel*>(scene.Table.data());
   const int32_t last = scene.BandTiles[size_t(band) + 1];
+  if (sizeof(Pixel) == 4 && scene.Streamed) PrefetchBand(scene, band + 1, job.Pixels, job.Stride);
   for (int32_t t = scene.BandTiles[size_t(band)]; t < last; ++t) {
     const SpiralTile& tile = scene.Tiles[size_t(t)];
     if (tile.Still && job.Changes) continue;
