@@ -413,9 +413,9 @@ void FillRings(SpiralScene& scene, const SpiralPalette* palette, const SpiralMom
   auto copy32 = [](const uint32_t* in, int32_t n, uint32_t* out) { std::memcpy(out, in, sizeof(uint32_t) * size_t(n)); };
   auto copy8 = [](const uint8_t* in, int32_t n, uint8_t* out) { std::memcpy(out, in, size_t(n)); };
   for (int32_t ring = first; ring < last; ++ring) {
-    // A ring's row is a page: its translation is asked for two rings ahead
-    // (PrefetchBand).
-    if (!palette && ring + 2 < last)
+    // A ring's row is a page: for a large 32-bit frame its translation is
+    // asked for two rings ahead (PrefetchBand).
+    if (!palette && scene.Streamed && ring + 2 < last)
       _mm_prefetch(reinterpret_cast<const char*>(&scene.Table[size_t(ring + 2) * SpiralPhases]), _MM_HINT_T0);
     if (scene.RingStill[size_t(ring)]) {
       // Its colour is in place since the set-up; its palette index is not.
